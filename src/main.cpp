@@ -1,0 +1,2 @@
+// Placeholder entry point; the application object replaces it.
+int main() { return 0; }

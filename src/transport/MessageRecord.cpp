@@ -99,7 +99,7 @@ uint32_t MessageRecord::SizePrefix() const {
   return bytes_.size() < kSizeLength ? 0 : ReadLe32(bytes_.data());
 }
 
-MessageFields MessageRecord::Fields() const {
+MessageFields MessageRecord::Fields() const& {
   MessageFields f;
   if (bytes_.size() <= kTimeOffset) return f;
   std::string_view rest(reinterpret_cast<const char*>(bytes_.data()) + kTimeOffset,

@@ -88,7 +88,8 @@ class MessageRecord {
   // string without its zero byte ends at the block's end, and the strings
   // that find no bytes left are empty. What follows the text's zero byte is
   // ignored.
-  MessageFields Fields() const;
+  MessageFields Fields() const&;
+  MessageFields Fields() const&& = delete;  // the views would dangle
 
   // The first character of the sender as the field reader finds it, or 0
   // when the sender is empty.

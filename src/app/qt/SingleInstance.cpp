@@ -1,0 +1,69 @@
+#include "app/qt/SingleInstance.h"
+
+#include <unistd.h>
+
+#include <QLocalSocket>
+
+namespace vantrel::app {
+namespace {
+// A request line is short; anything longer is not ours and is dropped.
+constexpr qint64 kMaxRequest = 64;
+}  // namespace
+
+QString SingleInstance::ServerName() {
+  return QStringLiteral("Tessivane-%1").arg(static_cast<qulonglong>(::getuid()));
+}
+
+SingleInstance::SingleInstance(QString name, QObject* parent)
+    : QObject(parent), name_(std::move(name)) {
+  server_.setSocketOptions(QLocalServer::UserAccessOption);
+  connect(&server_, &QLocalServer::newConnection, this, &SingleInstance::OnNewConnection);
+}
+
+SingleInstance::~SingleInstance() { server_.close(); }
+
+bool SingleInstance::ActivateRunning(const QString& name, int timeoutMs) {
+  QLocalSocket socket;
+  socket.connectToServer(name, QIODevice::WriteOnly);
+  if (!socket.waitForConnected(timeoutMs)) return false;
+  socket.write(kActivateRequest);
+  const bool written = socket.waitForBytesWritten(timeoutMs);
+  socket.disconnectFromServer();
+  if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(timeoutMs);
+  return written;
+}
+
+bool SingleInstance::Listen() {
+  if (server_.isListening()) return true;
+  // A live copy answers on the name. A socket file that nobody answers on was
+  // left by a copy that is gone. (Qt binds a private socket and renames it
+  // over the name, so listening alone would not notice a live copy.)
+  QLocalSocket probe;
+  probe.connectToServer(name_);
+  if (probe.waitForConnected(500)) {
+    probe.abort();
+    return false;
+  }
+  QLocalServer::removeServer(name_);
+  return server_.listen(name_);
+}
+
+void SingleInstance::OnNewConnection() {
+  while (QLocalSocket* socket = server_.nextPendingConnection()) {
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    auto handle = [this, socket] {
+      if (!socket->canReadLine()) {
+        // Drop a peer that sends more than a request without ending it.
+        if (socket->bytesAvailable() > kMaxRequest) socket->abort();
+        return;
+      }
+      const QByteArray line = socket->readLine(kMaxRequest + 1);
+      if (line == kActivateRequest) emit activateRequested();
+      socket->disconnectFromServer();
+    };
+    connect(socket, &QLocalSocket::readyRead, this, handle);
+    if (socket->bytesAvailable() > 0) handle();
+  }
+}
+
+}  // namespace vantrel::app

@@ -1,0 +1,145 @@
+#include "ui/TrayIcon.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QDialog>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+namespace vantrel::ui {
+namespace {
+
+// The last active pop-up of window: the modal dialog in front of it, or else
+// its newest visible child dialog; null when there is none.
+QWidget* LastActivePopup(QWidget* window) {
+  if (QWidget* modal = QApplication::activeModalWidget()) {
+    for (QWidget* w = modal->parentWidget(); w; w = w->parentWidget())
+      if (w == window) return modal;
+  }
+  QWidget* found = nullptr;
+  for (QDialog* d : window->findChildren<QDialog*>()) {
+    if (d->isVisible() && d->isWindow() && d->isModal()) found = d;
+  }
+  return found;
+}
+
+void BringToFront(QWidget* w) {
+  w->raise();
+  w->activateWindow();
+}
+
+}  // namespace
+
+void ShowAndActivate(QWidget* window) {
+  if (!window) return;
+  window->showNormal();
+  window->update();
+  QWidget* popup = LastActivePopup(window);
+  BringToFront(window);
+  if (window->isMinimized()) {
+    window->showNormal();
+    window->update();
+  }
+  if (popup && popup != window) BringToFront(popup);
+}
+
+TrayIcon::TrayIcon(QWidget* window, QIcon icon, app::TrayOwner& owner,
+                   std::function<bool()> trayAvailable)
+    : QObject(nullptr),
+      window_(window),
+      icon_(std::move(icon)),
+      owner_(owner),
+      trayAvailable_(trayAvailable ? std::move(trayAvailable)
+                                   : std::function<bool()>(&QSystemTrayIcon::isSystemTrayAvailable)) {}
+
+TrayIcon::~TrayIcon() = default;
+
+bool TrayIcon::Add() {
+  if (!owner_.Add(window_)) return false;
+  if (!trayAvailable_()) {
+    otherHome_ = true;
+    return true;
+  }
+  tray_ = std::make_unique<QSystemTrayIcon>(icon_);
+  tray_->setToolTip(QString::fromLatin1(kToolTip));
+  // Hosts that draw the menu themselves (status-notifier items) take it from
+  // here; the others report the right click, and OnTrayNotify opens it.
+  tray_->setContextMenu(menu());
+  connect(tray_.get(), &QSystemTrayIcon::activated, this,
+          [this](QSystemTrayIcon::ActivationReason reason) {
+            app::TrayMouseEvent event = app::TrayMouseEvent::kOther;
+            if (reason == QSystemTrayIcon::Trigger) event = app::TrayMouseEvent::kLeftButtonDown;
+            if (reason == QSystemTrayIcon::Context) event = app::TrayMouseEvent::kRightButtonUp;
+            OnTrayNotify(app::kTrayIconId, event, QCursor::pos());
+          });
+  tray_->show();
+  return true;
+}
+
+bool TrayIcon::Remove() {
+  if (!owner_.Remove(window_)) return false;
+  if (tray_) {
+    tray_->hide();
+    tray_.reset();
+  }
+  return true;
+}
+
+bool TrayIcon::OnTrayNotify(uint32_t iconId, app::TrayMouseEvent event, const QPoint& cursor) {
+  switch (app::DecideTrayNotify(owner_, window_, iconId, event)) {
+    case app::TrayAction::kNotHandled:
+      return false;
+    case app::TrayAction::kOpenMenu: {
+      QMenu* m = menu();
+      // Some hosts open the context menu themselves before they report the
+      // click; it is not opened twice.
+      if (!m->isVisible()) {
+        m->setActiveAction(m->defaultAction());
+        m->popup(cursor);
+      }
+      break;
+    }
+    case app::TrayAction::kShowWindow:
+      ShowAndActivate(window_);
+      break;
+    case app::TrayAction::kNone:
+      break;
+  }
+  return true;
+}
+
+QMenu* TrayIcon::menu() {
+  if (!menu_) {
+    menu_ = std::make_unique<QMenu>(QStringLiteral("Popup"));
+    FillMenu(menu_.get());
+  }
+  return menu_.get();
+}
+
+QMenu* TrayIcon::NewOtherHomeMenu(QWidget* parent) {
+  auto* m = new QMenu(QStringLiteral("&Program"), parent);
+  FillMenu(m);
+  return m;
+}
+
+void TrayIcon::FillMenu(QMenu* m) {
+  auto add = [this, m](const char* text, int id) {
+    QAction* a = m->addAction(QString::fromLatin1(text));
+    a->setData(id);
+    connect(a, &QAction::triggered, this, [this, id] { emit commandTriggered(id); });
+    return a;
+  };
+  QAction* show = add("Show", app::kTrayShowCommand);
+  QFont bold = show->font();
+  bold.setBold(true);
+  show->setFont(bold);
+  m->setDefaultAction(show);
+  m->addSeparator();
+  add("About", app::kTrayAboutCommand);
+  m->addSeparator();
+  add("Exit", app::kTrayExitCommand);
+}
+
+}  // namespace vantrel::ui

@@ -32,6 +32,9 @@ inline constexpr long ERROR_BADDB = 1009;
 inline constexpr long ERROR_CANTREAD = 1012;
 inline constexpr long ERROR_CANTWRITE = 1013;
 
+// The machine-wide key whose values start programs at log-on (HKEY_LOCAL_MACHINE).
+inline constexpr std::string_view kRunKeyPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
 struct RegValue {
   std::string name;
   uint32_t type = REG_NONE;

@@ -1,0 +1,143 @@
+#pragma once
+// The message store: every received message in the order of arrival (oldest
+// first), the total and the Current position (the 1-based position of the
+// message the receive window shows; 0 when there is none).
+//
+// Invariant after every command and after ProcessArrivals (not in the short
+// time between an append and ProcessArrivals): total == RecordCount(), and
+// Current position is 0 exactly when total is 0, otherwise 1..total.
+//
+// The store also turns its state into the texts of the receive window
+// (RefreshCounters, RefreshMessageView), so the window only copies them into
+// its controls.
+//
+// Each record's hash is computed once, when it enters the store, so that the
+// duplicate test of a batch of arrivals never rehashes the stored messages.
+// All operations at the tail are amortised O(1); removing in the middle moves
+// the records behind it (pointer-sized moves, fine for 100,000 records).
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "transport/MessageRecord.h"
+
+namespace vantrel {
+
+inline constexpr std::string_view kNoMessageText = "No message";
+
+// The texts of the two counters of the receive window.
+struct CounterTexts {
+  std::string current;  // "Current: %lu"
+  std::string total;    // "Total: %lu"
+};
+
+// The texts of the message view of the receive window.
+struct MessageViewTexts {
+  std::string firstHeaderLine;   // "From <sender without '~'> to <receiver>", or "No message"
+  std::string secondHeaderLine;  // "On <time>", or empty
+  std::string text;              // the message text, or empty
+};
+
+// The four fields of a record as owned strings.
+struct RecordFields {
+  std::string time;
+  std::string sender;
+  std::string receiver;
+  std::string text;
+};
+
+class MessageStore {
+ public:
+  // ---- The list ----
+
+  size_t RecordCount() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+  // index is 0-based and must denote a record.
+  const MessageRecord& Record(size_t index) const { return entries_.at(index).record; }
+  // The record's Hash(), as computed when it entered the store.
+  size_t RecordHash(size_t index) const { return entries_.at(index).hash; }
+
+  // Appends at the tail (the newest end). Total and Current position are
+  // left alone: ProcessArrivals brings them up to date.
+  void Append(MessageRecord record);
+  void Append(std::vector<MessageRecord>&& records);
+  // Puts records in front of the head, keeping their order (the saved
+  // messages, oldest first).
+  void PrependAll(std::vector<MessageRecord>&& records);
+
+  // Sets every requested output (nullptr = not requested) to the empty
+  // string, then to the field of the record at the 0-based index. The fields
+  // are read in order from offset 4, each only while the size prefix shows
+  // bytes left for it; what follows the text's zero byte is ignored. An index
+  // beyond the list leaves the outputs empty.
+  void GetRecordFields(size_t index, std::string* time, std::string* sender,
+                       std::string* receiver, std::string* text) const;
+  RecordFields GetRecordFields(size_t index) const;
+
+  // Removes the record at the 0-based index (nothing when there is none).
+  // Total and Current position are adjusted by the caller (see Delete).
+  void RemoveRecord(size_t index);
+  // Removes every record, head first. Total and Current position are
+  // adjusted by the caller (see DeleteAll).
+  void RemoveAllRecords();
+  // Removes, in one pass that keeps the order of the rest, every record at
+  // position first + i (0-based) for which remove[i] is set. Returns the
+  // number removed.
+  size_t RemoveMarked(size_t first, const std::vector<bool>& remove);
+
+  // ---- Total and Current position ----
+
+  uint32_t total() const { return total_; }
+  uint32_t current() const { return current_; }
+  void SetTotal(uint32_t total) { total_ = total; }
+  void SetCurrent(uint32_t current) { current_ = current; }
+
+  // Total = number of records, Current position = total: the newest message
+  // is shown (initialisation and arrivals).
+  void ShowNewest();
+
+  // ---- Commands of the receive window ----
+
+  // Current position + 1, but not above total.
+  void Next();
+  // Current position - 1 when it is above 1.
+  void Previous();
+  // Removes the current record: total - 1, and Current position = total when
+  // it lies beyond. Deleting the newest shows the new newest; deleting any
+  // other shows the message that followed it. False (nothing done) when the
+  // list is empty.
+  bool Delete();
+  // Removes every record; total and Current position 0.
+  void DeleteAll();
+
+  // Update rules of the window's menu items and tool-bar buttons.
+  bool CanDelete() const { return total_ != 0; }  // Delete and Delete All
+  bool CanPrevious() const { return total_ != 0 && current_ > 1; }
+  bool CanNext() const { return total_ != 0 && current_ < total_; }
+
+  // ---- Texts of the receive window ----
+
+  CounterTexts RefreshCounters() const;
+  // "No message" when the list holds no record, or when the Current position
+  // denotes none (never so while the invariant holds).
+  MessageViewTexts RefreshMessageView() const;
+
+ private:
+  struct Entry {
+    MessageRecord record;
+    size_t hash;
+  };
+  static Entry MakeEntry(MessageRecord&& record);
+
+  std::vector<Entry> entries_;
+  uint32_t total_ = 0;
+  uint32_t current_ = 0;
+};
+
+// The first header line's name of a sender: without one leading "~".
+std::string_view SenderWithoutMark(std::string_view sender);
+
+}  // namespace vantrel

@@ -38,6 +38,11 @@ inline Bytes Hex(std::string_view text) {
 
 inline Bytes Str(std::string_view s) { return Bytes(s.begin(), s.end()); }
 
+inline Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
 inline Bytes Cat(std::initializer_list<Bytes> parts) {
   Bytes out;
   for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());

@@ -1,0 +1,177 @@
+#pragma once
+// HyperlinkLabel: a static text that behaves as a link. It takes over a label
+// the dialog builder made (Attach), draws its text underlined in the link
+// colour, turns the hover colour while the pointer is over it, shows a hand
+// cursor and its target as tool tip, and opens the target when clicked. An
+// opened link turns the visited colour; a link that cannot be opened beeps and
+// shows "Unable to open hyperlink:" with the reason.
+//
+// Opening goes through an ILinkOpener so that tests never start a browser. The
+// default opener asks the desktop (QDesktopServices) and, when that fails,
+// starts the default web browser named by the desktop entry that
+// `xdg-mime query default x-scheme-handler/http` reports.
+
+#include <QColor>
+#include <QCursor>
+#include <QLabel>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+namespace vantrel::ui {
+
+// Results of opening, numbered as the shell numbers them: above 32 is success;
+// the others pick the error text (OpenErrorText).
+inline constexpr int kOpenOk = 42;
+inline constexpr int kOpenOutOfResources = 0;
+inline constexpr int kOpenFileNotFound = 2;
+inline constexpr int kOpenPathNotFound = 3;
+inline constexpr int kOpenAccessDenied = 5;
+inline constexpr int kOpenNoAssociation = 31;
+
+class ILinkOpener {
+ public:
+  virtual ~ILinkOpener() = default;
+  // Opens the target (a URL, a "mailto:" address or a file); returns a result
+  // as above.
+  virtual int Open(const QString& target) = 0;
+};
+
+// The reason shown for a failed open: the fixed text for the shell's error
+// numbers, "Unknown Error (%d) occurred." for any other.
+QString OpenErrorText(int result);
+
+// Cuts a desktop entry's Exec= command line at its URL/file placeholder (%u,
+// %U, %f or %F, or the placeholder inside double quotes, where the cut is at
+// the opening quote); a line without a placeholder stays whole. Trailing blanks
+// are removed.
+QString CutBrowserCommand(const QString& exec);
+
+// The Exec= value of the [Desktop Entry] group of a desktop file; empty if the
+// file cannot be read or has none.
+QString ReadDesktopExec(const QString& path);
+
+// Splits a (cut) Exec= command line into program and arguments by the desktop
+// entry rules: blanks separate, double quotes group with \\ \" \` \$ escapes
+// inside, "%%" is a percent sign, other field codes are dropped.
+QStringList SplitExecLine(const QString& line);
+
+// The first existing "<dir>/applications/<desktopId>" of the data dirs;
+// desktop ids with '-' may also name a subdirectory ("kde4-foo.desktop" ->
+// "kde4/foo.desktop"). Empty when not found.
+QString FindDesktopFile(const QString& desktopId, const QStringList& dataDirs);
+
+// $XDG_DATA_HOME (or ~/.local/share) followed by $XDG_DATA_DIRS (or
+// /usr/local/share:/usr/share).
+QStringList XdgDataDirs();
+
+// The opener of the running program. Each step is a function so that tests can
+// replace the desktop, the mime query and the process start.
+class DesktopLinkOpener : public ILinkOpener {
+ public:
+  struct Environment {
+    // Asks the desktop to open the target; true on success.
+    std::function<bool(const QString& target)> openUrl;
+    // The desktop id of the default web browser ("firefox-esr.desktop"); empty
+    // if none is registered.
+    std::function<QString()> defaultBrowser;
+    std::function<QStringList()> dataDirs;
+    // Starts the program detached with the arguments; returns a result as
+    // above (kOpenOk, kOpenFileNotFound, kOpenAccessDenied, ...).
+    std::function<int(const QString& program, const QStringList& arguments)> start;
+  };
+
+  DesktopLinkOpener();  // the real desktop
+  explicit DesktopLinkOpener(Environment env) : env_(std::move(env)) {}
+
+  int Open(const QString& target) override;
+
+  // The result the desktop's failure stands for: a missing local file or
+  // folder, else "no application associated".
+  static int DesktopFailure(const QString& target);
+  static Environment SystemEnvironment();
+
+ private:
+  Environment env_;
+};
+
+// The opener labels use when none is set; a test installs a fake here and
+// restores the old one (the returned value) afterwards.
+ILinkOpener* DefaultLinkOpener();
+ILinkOpener* SetDefaultLinkOpener(ILinkOpener* opener);
+
+class HyperlinkLabel : public QLabel {
+  Q_OBJECT
+
+ public:
+  static constexpr QColor kLinkColour{0, 0, 238};
+  static constexpr QColor kVisitedColour{85, 26, 139};
+
+  explicit HyperlinkLabel(QWidget* parent = nullptr);
+
+  // Takes the place of a label (parent, geometry, id, text, font, alignment,
+  // visibility, stacking and tab position) and deletes it. An empty target
+  // becomes the label's text; an empty text shows the target. Returns false
+  // when control is null or the link is attached already.
+  bool Attach(QLabel* control);
+  bool IsAttached() const { return attached_; }
+
+  void SetTarget(const QString& target);
+  QString Target() const { return target_; }
+  // An invalid hover colour stands for the system highlight colour.
+  void SetColours(const QColor& link, const QColor& visited, const QColor& hover = QColor());
+  QColor LinkColour() const { return link_; }
+  QColor VisitedColour() const { return visited_; }
+  QColor HoverColour() const;
+  void SetVisited(bool visited);
+  bool Visited() const { return visited_flag_; }
+  // No cursor: the default hand cursor. Before the first attachment there is
+  // none unless one was set.
+  void SetLinkCursor(std::optional<QCursor> cursor = std::nullopt);
+  std::optional<QCursor> LinkCursor() const { return cursor_; }
+  void SetUnderline(bool underline);
+  bool Underline() const { return underline_; }
+  void SetAdjustToFit(bool adjust);
+  bool AdjustToFit() const { return adjust_; }
+  bool Hovering() const { return hovering_; }
+  // The colour the text is drawn in now.
+  QColor CurrentColour() const;
+
+  void SetOpener(ILinkOpener* opener) { opener_ = opener; }
+  // Opens the target as a click does; returns the opener's result.
+  int OpenTarget();
+
+ signals:
+  void opened(int result);
+
+ protected:
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void SetHovering(bool hovering);
+  void UpdateColour();
+  void UpdateFont();
+  void FitToText();
+
+  QColor link_ = kLinkColour;
+  QColor visited_ = kVisitedColour;
+  QColor hover_;  // invalid: the system highlight colour
+  bool hovering_ = false;
+  bool visited_flag_ = false;
+  bool underline_ = true;
+  bool adjust_ = true;
+  bool attached_ = false;
+  bool pressed_ = false;
+  bool updating_ = false;
+  QString target_;
+  std::optional<QCursor> cursor_;
+  ILinkOpener* opener_ = nullptr;
+};
+
+}  // namespace vantrel::ui

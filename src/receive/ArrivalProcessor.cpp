@@ -86,8 +86,7 @@ ArrivalProcessor::ArrivalProcessor(const Profile& profile, ISystemInfo& system,
       popupCaptureMode_(popupCaptureMode) {}
 
 ArrivalResult ArrivalProcessor::ProcessArrivals(MessageStore& store, uint32_t previousPosition,
-                                                uint32_t previousTotal,
-                                                const ArrivalFlags& flags) {
+                                                uint32_t previousTotal, const ArrivalFlags& flags) {
   ArrivalResult result;
   // A previous total beyond the list would make no record new.
   const size_t firstNew = std::min<size_t>(previousTotal, store.RecordCount());

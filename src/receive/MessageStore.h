@@ -73,8 +73,8 @@ class MessageStore {
   // are read in order from offset 4, each only while the size prefix shows
   // bytes left for it; what follows the text's zero byte is ignored. An index
   // beyond the list leaves the outputs empty.
-  void GetRecordFields(size_t index, std::string* time, std::string* sender,
-                       std::string* receiver, std::string* text) const;
+  void GetRecordFields(size_t index, std::string* time, std::string* sender, std::string* receiver,
+                       std::string* text) const;
   RecordFields GetRecordFields(size_t index) const;
 
   // Removes the record at the 0-based index (nothing when there is none).

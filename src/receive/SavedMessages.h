@@ -46,11 +46,11 @@ std::string SavedMessagesKeyPath();
 // Why a stored value was not taken as a message.
 enum class SavedValueError {
   kNone,
-  kWrongType,       // not REG_BINARY
-  kEmpty,           // length 0
-  kTooShort,        // shorter than the 4-byte size prefix
-  kSizeMismatch,    // the size prefix disagrees with the value's length
-  kUnterminated,    // time, sender, receiver or text lacks its zero byte
+  kWrongType,     // not REG_BINARY
+  kEmpty,         // length 0
+  kTooShort,      // shorter than the 4-byte size prefix
+  kSizeMismatch,  // the size prefix disagrees with the value's length
+  kUnterminated,  // time, sender, receiver or text lacks its zero byte
 };
 const char* SavedValueErrorText(SavedValueError error);
 

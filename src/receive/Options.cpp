@@ -21,8 +21,7 @@ bool ReadAutostartFlag(IRegistry& reg) {
   CRegAccess run(reg, RootKey::LocalMachine);
   run.OpenKey(RootKey::LocalMachine, kRunKeyPath);
   std::string program;
-  bool flag = run.ReadString(kAutostartValue, program) == 1 ||
-              run.lastError() == ERROR_MORE_DATA;
+  bool flag = run.ReadString(kAutostartValue, program) == 1 || run.lastError() == ERROR_MORE_DATA;
   run.CloseKey();
   return flag;
 }

@@ -45,7 +45,7 @@ class CRegAccess {
   int WriteInt(std::string_view name, uint32_t value);
   int ReadBinary(std::string_view name, std::vector<uint8_t>& out);  // any type, any size
   int WriteBinary(std::string_view name, std::span<const uint8_t> data);
-  int OpenRelativeKey(std::string_view subPath);  // below the held key
+  int OpenRelativeKey(std::string_view subPath);       // below the held key
   int CreateKey(RootKey root, std::string_view path);  // and hold it
   int ValueExists(std::string_view name);
 

@@ -643,6 +643,47 @@ struct HiveOpener {
     int64_t version = 0;
   };
 
+  struct SchemaInfo {
+    int64_t version = 0;
+    int64_t appId = 0;
+    int64_t objects = 0;
+    bool Empty() const { return version == 0 && objects == 0; }
+    bool Ours() const { return version == kHiveSchemaVersion && appId == kHiveAppId; }
+  };
+
+  static int ReadSchemaInfo(sqlite3* db, SchemaInfo* info) {
+    int rc = QueryInt(db, "PRAGMA user_version", &info->version);
+    if (rc == SQLITE_OK) rc = QueryInt(db, "PRAGMA application_id", &info->appId);
+    if (rc == SQLITE_OK) rc = QueryInt(db, "SELECT count(*) FROM sqlite_schema", &info->objects);
+    return rc;
+  }
+
+  // Runs a statement to its end, collecting the first column; tried again while
+  // another program holds the file locked.
+  static int Rows(sqlite3* db, const char* sql, std::vector<std::string>* rows) {
+    for (int attempt = 0;; ++attempt) {
+      rows->clear();
+      sqlite3_stmt* s = nullptr;
+      int rc = sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
+      if (rc == SQLITE_OK) {
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+          const unsigned char* t = sqlite3_column_text(s, 0);
+          rows->emplace_back(t ? reinterpret_cast<const char*>(t) : "");
+        }
+        if (rc == SQLITE_DONE) rc = SQLITE_OK;
+      }
+      sqlite3_finalize(s);
+      if (!IsBusy(rc) || attempt >= kBusyRetries) return rc;
+      Backoff(attempt);
+    }
+  }
+
+  static void HandsOff(sqlite3* db, bool on) {
+    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, on ? 1 : 0, nullptr);
+    int persist = on ? 1 : 0;
+    sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+  }
+
   static Attempt Fail(Verdict v, sqlite3* db, std::string detail) {
     if (db) sqlite3_close_v2(db);
     Attempt a;
@@ -685,69 +726,55 @@ struct HiveOpener {
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     if (sqlite3_db_readonly(db, "main") == 1)
       return Fail(Verdict::Unreadable, db, "the file cannot be written");
-
-    // WAL lets readers and one writer work at once, across processes.
-    for (int attempt = 0;; ++attempt) {
-      sqlite3_stmt* s = nullptr;
-      rc = sqlite3_prepare_v2(db, "PRAGMA journal_mode = WAL", -1, &s, nullptr);
-      if (rc == SQLITE_OK) {
-        rc = sqlite3_step(s);
-        if (rc == SQLITE_ROW) rc = SQLITE_OK;
-        sqlite3_finalize(s);
-      }
-      if (!IsBusy(rc) || attempt >= kBusyRetries) break;
-      Backoff(attempt);
-    }
-    if (rc != SQLITE_OK) return Fail(Classify(rc), db, sqlite3_errmsg(db));
+    // Until the file is known to be sound, closing it must change nothing: no
+    // checkpoint into it, and its -wal stays where it is.
+    HandsOff(db, true);
 
     // The whole file is read once; damage anywhere shows here.
-    {
-      sqlite3_stmt* s = nullptr;
-      rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &s, nullptr);
-      std::string problem;
-      if (rc == SQLITE_OK) {
-        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-          const unsigned char* t = sqlite3_column_text(s, 0);
-          std::string line = t ? reinterpret_cast<const char*>(t) : "";
-          if (line != "ok" && problem.empty()) problem = line;
-        }
-        if (rc == SQLITE_DONE) rc = SQLITE_OK;
-        sqlite3_finalize(s);
-      }
-      if (rc != SQLITE_OK) return Fail(Classify(rc), db, sqlite3_errmsg(db));
-      if (!problem.empty()) return Fail(Verdict::Damaged, db, problem);
-    }
+    std::vector<std::string> rows;
+    rc = Rows(db, "PRAGMA quick_check", &rows);
+    if (rc != SQLITE_OK) return Fail(Classify(rc), db, sqlite3_errmsg(db));
+    for (const std::string& row : rows)
+      if (row != "ok") return Fail(Verdict::Damaged, db, row);
 
-    // Schema: made on a new file, checked on an old one, all under the write lock
-    // so that two programs starting at once do not both make it.
+    // Whose file is it? Read before anything is written to it.
+    SchemaInfo info;
+    rc = ReadSchemaInfo(db, &info);
+    if (rc != SQLITE_OK) return Fail(Classify(rc), db, sqlite3_errmsg(db));
+    if (info.version > kHiveSchemaVersion) {
+      Attempt a = Fail(Verdict::Newer, db, "format " + std::to_string(info.version));
+      a.version = info.version;
+      return a;
+    }
+    if (!info.Empty() && !info.Ours())
+      return Fail(Verdict::Damaged, db, "not a settings file of this program");
+
+    // WAL lets readers and one writer work at once, across processes.
+    rows.clear();
+    rc = Rows(db, "PRAGMA journal_mode = WAL", &rows);
+    if (rc != SQLITE_OK) return Fail(Classify(rc), db, sqlite3_errmsg(db));
+
+    // Schema: made on a new file, checked again under the write lock, so that
+    // two programs starting at once do not both make it.
     rc = ExecOn(db, "BEGIN IMMEDIATE");
     for (int attempt = 0; IsBusy(rc) && attempt < kBusyRetries; ++attempt) {
       Backoff(attempt);
       rc = ExecOn(db, "BEGIN IMMEDIATE");
     }
     if (rc != SQLITE_OK) return Fail(Classify(rc), db, sqlite3_errmsg(db));
-    int64_t version = 0, appId = 0, objects = 0;
-    rc = QueryInt(db, "PRAGMA user_version", &version);
-    if (rc == SQLITE_OK) rc = QueryInt(db, "PRAGMA application_id", &appId);
-    if (rc == SQLITE_OK) rc = QueryInt(db, "SELECT count(*) FROM sqlite_schema", &objects);
+    rc = ReadSchemaInfo(db, &info);
     if (rc != SQLITE_OK) {
       ExecOn(db, "ROLLBACK");
       return Fail(Classify(rc), db, sqlite3_errmsg(db));
     }
-    if (version > kHiveSchemaVersion) {
-      ExecOn(db, "ROLLBACK");
-      Attempt a = Fail(Verdict::Newer, db, "format " + std::to_string(version));
-      a.version = version;
-      return a;
-    }
-    if (version == 0 && objects == 0) {
+    if (info.Empty()) {
       rc = CreateSchema(db);
       if (rc != SQLITE_OK) {
         ExecOn(db, "ROLLBACK");
         return Fail(Classify(rc), db, sqlite3_errmsg(db));
       }
       fresh = true;
-    } else if (version != kHiveSchemaVersion || appId != kHiveAppId) {
+    } else if (!info.Ours()) {
       ExecOn(db, "ROLLBACK");
       return Fail(Verdict::Damaged, db, "not a settings file of this program");
     } else {
@@ -757,7 +784,8 @@ struct HiveOpener {
                   " WHERE NOT EXISTS (SELECT 1 FROM reg_keys WHERE folded = '')");
       if (rc != SQLITE_OK) {
         ExecOn(db, "ROLLBACK");
-        return Fail(IsBusy(rc) ? Verdict::Transient : Verdict::Damaged, db, sqlite3_errmsg(db));
+        return Fail(Classify(rc) == Verdict::Transient ? Verdict::Transient : Verdict::Damaged, db,
+                    sqlite3_errmsg(db));
       }
     }
     rc = ExecOn(db, "COMMIT");
@@ -766,6 +794,7 @@ struct HiveOpener {
       return Fail(Classify(rc), db, sqlite3_errmsg(db));
     }
     ExecOn(db, "PRAGMA foreign_keys = ON");
+    HandsOff(db, false);
 
     Attempt a;
     a.hive.reset(new SqliteRegistry(db, path));

@@ -1,0 +1,154 @@
+// A small driver of the transport for the interop tests; it runs on one host of the private
+// test LAN. Every command reads the host's identity from --smbconf (default
+// /etc/samba/smb.conf) and prints "key: value" lines.
+//
+//   interop_peer respond [--seconds N]      answer name queries on UDP 137 until killed
+//   interop_peer check NAME                 the name check; exit 0 exists, 1 does not
+//   interop_peer resolve NAME [SUFFIX]      the NetBIOS lookup alone; exit 0 found, 1 not
+//
+// Exit codes: 0 success, 1 the operation's negative outcome, 2 usage or setup error.
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/linux/LinuxNetwork.h"
+#include "platform/linux/NbnsIdentity.h"
+#include "platform/linux/NbnsNameCheck.h"
+#include "platform/linux/NbnsResponderService.h"
+
+namespace vantrel::interop {
+namespace {
+
+volatile sig_atomic_t g_stop = 0;
+void OnSignal(int) { g_stop = 1; }
+
+struct Options {
+  std::string smbConf = std::string(linux::kDefaultSmbConfPath);
+  double seconds = -1;   // respond: run time; receive: timeout
+  std::vector<std::string> args;
+};
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: interop_peer [--smbconf PATH] respond [--seconds N]\n"
+               "       interop_peer [--smbconf PATH] check NAME\n"
+               "       interop_peer [--smbconf PATH] resolve NAME [SUFFIX-HEX]\n");
+  return 2;
+}
+
+bool ParseOptions(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--smbconf" && i + 1 < argc) {
+      o.smbConf = argv[++i];
+    } else if ((a == "--seconds" || a == "--timeout") && i + 1 < argc) {
+      o.seconds = std::atof(argv[++i]);
+    } else {
+      o.args.push_back(a);
+    }
+  }
+  return !o.args.empty();
+}
+
+long long ElapsedMs(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now() - since)
+      .count();
+}
+
+const char* SourceText(NameSource s) {
+  switch (s) {
+    case NameSource::kLmhosts:
+      return "lmhosts";
+    case NameSource::kWins:
+      return "wins";
+    case NameSource::kBroadcast:
+      return "broadcast";
+    case NameSource::kNone:
+      break;
+  }
+  return "none";
+}
+
+int Respond(const Options& o) {
+  linux::LinuxNetwork network;
+  Identity identity = linux::LoadIdentity(o.smbConf);
+  linux::NbnsResponderService service(identity, network);
+  linux::ResponderState state = service.Start();
+  std::printf("computer: %s\nworkgroup: %s\nresponder: %s\n", identity.computerName.c_str(),
+              identity.workgroup.c_str(), linux::ResponderStateText(state));
+  std::fflush(stdout);
+  if (state != linux::ResponderState::kRunning) {
+    // A held port is no error: another program answers for this host.
+    return state == linux::ResponderState::kPortHeld ? 0 : 2;
+  }
+  auto start = std::chrono::steady_clock::now();
+  while (!g_stop && (o.seconds < 0 || static_cast<double>(ElapsedMs(start)) < o.seconds * 1000)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  service.Stop();
+  ResponderCounters c = service.Counters();
+  std::printf("positive: %llu\nnegative: %llu\nnode-status: %llu\nnot-ours: %llu\n",
+              static_cast<unsigned long long>(c.positive),
+              static_cast<unsigned long long>(c.negative),
+              static_cast<unsigned long long>(c.nodeStatus),
+              static_cast<unsigned long long>(c.notOurs));
+  return 0;
+}
+
+int Resolve(const Options& o) {
+  if (o.args.size() < 2) return Usage();
+  unsigned suffix = o.args.size() > 2 ? static_cast<unsigned>(std::strtoul(o.args[2].c_str(), nullptr, 16)) : 0;
+  linux::LinuxNetwork network;
+  auto check = linux::MakeNameCheck(linux::LoadIdentity(o.smbConf), network);
+  auto start = std::chrono::steady_clock::now();
+  NameResolution r = check->ResolveNetbiosName(o.args[1], static_cast<uint8_t>(suffix));
+  long long ms = ElapsedMs(start);
+  const char* status = r.status == NameLookupStatus::kFound      ? "found"
+                       : r.status == NameLookupStatus::kNotFound ? "not-found"
+                                                                 : "reset-failed";
+  std::printf("status: %s\nsource: %s\naddress: %s\ngroup: %d\nelapsed-ms: %lld\n", status,
+              SourceText(r.source), r.address.ToString().c_str(), r.group ? 1 : 0, ms);
+  return r.Found() ? 0 : 1;
+}
+
+int Check(const Options& o) {
+  if (o.args.size() != 2) return Usage();
+  linux::LinuxNetwork network;
+  auto check = linux::MakeNameCheck(linux::LoadIdentity(o.smbConf), network);
+  auto start = std::chrono::steady_clock::now();
+  int netbios = check->FindNetBiosName(o.args[1]);
+  long long netbiosMs = ElapsedMs(start);
+  int probe = netbios != 0 ? -1 : check->ProbeNetworkName(o.args[1]);
+  long long ms = ElapsedMs(start);
+  std::printf("netbios: %d\nnetbios-ms: %lld\nprobe: %d\nexists: %d\nelapsed-ms: %lld\n",
+              netbios, netbiosMs, probe, (netbios != 0 || probe == 1) ? 1 : 0, ms);
+  return (netbios != 0 || probe == 1) ? 0 : 1;
+}
+
+int Run(int argc, char** argv) {
+  Options o;
+  if (!ParseOptions(argc, argv, o)) return Usage();
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGINT, &sa, nullptr);
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  const std::string& cmd = o.args[0];
+  if (cmd == "respond") return Respond(o);
+  if (cmd == "check") return Check(o);
+  if (cmd == "resolve") return Resolve(o);
+  return Usage();
+}
+
+}  // namespace
+}  // namespace vantrel::interop
+
+int main(int argc, char** argv) { return vantrel::interop::Run(argc, argv); }

@@ -14,7 +14,7 @@ PACKAGES=(
   iproute2 procps psmisc util-linux
   samba smbclient tshark python3 python3-scapy python3-impacket
   xvfb xauth x11-utils imagemagick trayer xdg-utils
-  mingw-w64 wine wine64
+  # mingw-w64 wine wine64: added when the hook library is built for Windows
 )
 if [ "${1:-}" = "--runtime-only" ]; then
   PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev

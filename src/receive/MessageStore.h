@@ -11,6 +11,10 @@
 // (RefreshCounters, RefreshMessageView), so the window only copies them into
 // its controls.
 //
+// The window's poll: remember current() and total(); drain the mailslot into
+// an empty std::vector<MessageRecord> (ReadMessageSlot), Append it; then
+// ProcessArrivals(remembered position, remembered total).
+//
 // Each record's hash is computed once, when it enters the store, so that the
 // duplicate test of a batch of arrivals never rehashes the stored messages.
 // All operations at the tail are amortised O(1); removing in the middle moves

@@ -8,24 +8,26 @@
 #include <string>
 #include <string_view>
 
+#include "res/ResourceIds.h"
+
 namespace vantrel::app {
 
 // Command ids of the receive window (menu 130, tool bar 133, icon menu 136).
-inline constexpr int kCmdExit = 1;  // the OK command
-inline constexpr int kCmdSend = 32771;
-inline constexpr int kCmdDelete = 32772;
-inline constexpr int kCmdPrevious = 32773;
-inline constexpr int kCmdNext = 32774;
-inline constexpr int kCmdAbout = 32776;
-inline constexpr int kCmdDeleteAll = 32783;
-inline constexpr int kCmdAutoStart = 32785;
-inline constexpr int kCmdAutoPopup = 32786;
-inline constexpr int kCmdAutoBeep = 32787;
-inline constexpr int kCmdResponse = 32788;
-inline constexpr int kCmdTrayShow = 32790;
-inline constexpr int kCmdTrayExit = 32791;
-inline constexpr int kCmdTrayAbout = 32792;
-inline constexpr int kCmdUserInfo = 32793;
+inline constexpr int kCmdExit = res::ID_MESSAGE_EXIT;  // the OK command
+inline constexpr int kCmdSend = res::ID_MESSAGE_SEND;
+inline constexpr int kCmdDelete = res::ID_MESSAGE_DELETE;
+inline constexpr int kCmdPrevious = res::ID_MESSAGE_PREVIOUS;
+inline constexpr int kCmdNext = res::ID_MESSAGE_NEXT;
+inline constexpr int kCmdAbout = res::ID_HELP_ABOUT;
+inline constexpr int kCmdDeleteAll = res::ID_MESSAGE_DELETE_ALL;
+inline constexpr int kCmdAutoStart = res::ID_OPTION_AUTO_START;
+inline constexpr int kCmdAutoPopup = res::ID_OPTION_AUTO_POPUP;
+inline constexpr int kCmdAutoBeep = res::ID_OPTION_AUTO_BEEP;
+inline constexpr int kCmdResponse = res::ID_MESSAGE_RESPONSE;
+inline constexpr int kCmdTrayShow = res::ID_TRAY_SHOW;
+inline constexpr int kCmdTrayExit = res::ID_TRAY_EXIT;
+inline constexpr int kCmdTrayAbout = res::ID_TRAY_ABOUT;
+inline constexpr int kCmdUserInfo = res::ID_OPTION_USER_INFO;
 
 // What the update rules look at.
 struct ReceiveCommandState {

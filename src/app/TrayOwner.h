@@ -11,10 +11,6 @@ namespace vantrel::app {
 // The icon's id as registered with the notification area.
 inline constexpr uint32_t kTrayIconId = 136;
 
-// The commands of the icon menu (menu 136).
-inline constexpr int kTrayShowCommand = 32790;
-inline constexpr int kTrayExitCommand = 32791;
-inline constexpr int kTrayAboutCommand = 32792;
 
 class TrayOwner {
  public:

@@ -8,6 +8,9 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+#include "res/Menus.h"
+#include "ui/DialogBuilder.h"
+
 namespace vantrel::ui {
 namespace {
 
@@ -112,34 +115,23 @@ bool TrayIcon::OnTrayNotify(uint32_t iconId, app::TrayMouseEvent event, const QP
 
 QMenu* TrayIcon::menu() {
   if (!menu_) {
-    menu_ = std::make_unique<QMenu>(QStringLiteral("Popup"));
-    FillMenu(menu_.get());
+    menu_.reset(BuildPopupMenu(res::kTrayMenu, 0, nullptr));
+    ConnectMenu(menu_.get());
   }
   return menu_.get();
 }
 
 QMenu* TrayIcon::NewOtherHomeMenu(QWidget* parent) {
-  auto* m = new QMenu(QStringLiteral("&Program"), parent);
-  FillMenu(m);
+  QMenu* m = BuildPopupMenu(res::kTrayMenu, 0, parent);
+  m->setTitle(QStringLiteral("&Program"));
+  ConnectMenu(m);
   return m;
 }
 
-void TrayIcon::FillMenu(QMenu* m) {
-  auto add = [this, m](const char* text, int id) {
-    QAction* a = m->addAction(QString::fromLatin1(text));
-    a->setData(id);
-    connect(a, &QAction::triggered, this, [this, id] { emit commandTriggered(id); });
-    return a;
-  };
-  QAction* show = add("Show", app::kTrayShowCommand);
-  QFont bold = show->font();
-  bold.setBold(true);
-  show->setFont(bold);
-  m->setDefaultAction(show);
-  m->addSeparator();
-  add("About", app::kTrayAboutCommand);
-  m->addSeparator();
-  add("Exit", app::kTrayExitCommand);
+void TrayIcon::ConnectMenu(QMenu* m) {
+  connect(m, &QMenu::triggered, this, [this](QAction* action) {
+    if (const int id = CommandId(action); id != 0) emit commandTriggered(id);
+  });
 }
 
 }  // namespace vantrel::ui

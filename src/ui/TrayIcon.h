@@ -75,7 +75,7 @@ class TrayIcon : public QObject {
   void commandTriggered(int id);
 
  private:
-  void FillMenu(QMenu* menu);
+  void ConnectMenu(QMenu* menu);
 
   QWidget* window_;  // not owned; the icon lives as long as its window
   QIcon icon_;

@@ -15,6 +15,14 @@ bool SameName(const NetbiosName& answered, const NetbiosName& asked) {
   return a.SetScope(answered.Scope()) && a == asked;
 }
 
+std::string UpperCase(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
 }  // namespace
 
 NameCheckImpl::NameCheckImpl(Identity identity, INetwork& network, NameCheckTimings timings,
@@ -126,13 +134,53 @@ NameResolution NameCheckImpl::ResolveNetbiosName(std::string_view name, uint8_t 
   return result;
 }
 
+NameCheckImpl::Remembered* NameCheckImpl::Recall(std::string_view name) {
+  if (!last_ || last_->name != UpperCase(name) ||
+      Clock::now() - last_->when > kRememberedAnswerLife) {
+    return nullptr;
+  }
+  return &*last_;
+}
+
+NameCheckImpl::Remembered& NameCheckImpl::Remember(std::string_view name) {
+  if (Recall(name) == nullptr) {
+    last_.emplace();
+    last_->name = UpperCase(name);
+    last_->when = Clock::now();
+  }
+  return *last_;
+}
+
 int NameCheckImpl::FindNetBiosName(std::string_view name) {
   NameResolution r = ResolveNetbiosName(name, kSuffixWorkstation);
+  Remembered& memo = Remember(name);
+  memo.haveNetbios = true;
+  memo.netbios = r;
   return r.status == NameLookupStatus::kNotFound ? 0 : 1;
 }
 
-int NameCheckImpl::ProbeNetworkName(std::string_view name) {
-  if (name.empty()) return 0;
+std::optional<MailslotTarget> NameCheckImpl::ResolveMailslotTarget(std::string_view name) {
+  if (name.empty()) return std::nullopt;
+  NameResolution netbios;
+  std::vector<Ipv4Address> addresses;
+  bool haveAddresses = false;
+  if (Remembered* memo = Recall(name)) {
+    if (memo->haveNetbios) netbios = memo->netbios;
+    haveAddresses = memo->haveProbe;
+    addresses = memo->probeAddresses;
+    if (!memo->haveNetbios && !memo->haveProbe) netbios = ResolveNetbiosName(name);
+  } else {
+    netbios = ResolveNetbiosName(name);
+  }
+  if (netbios.Found() && !netbios.address.IsAny()) {
+    return MailslotTarget{netbios.address, netbios.group};
+  }
+  if (!haveAddresses) addresses = ProbeAddresses(name);
+  if (addresses.empty()) return std::nullopt;
+  return MailslotTarget{addresses.front(), false};
+}
+
+std::vector<Ipv4Address> NameCheckImpl::ProbeAddresses(std::string_view name) {
   std::vector<Ipv4Address> addresses;
   if (auto literal = Ipv4Address::Parse(name)) {
     addresses.push_back(*literal);
@@ -147,6 +195,15 @@ int NameCheckImpl::ProbeNetworkName(std::string_view name) {
       addresses.push_back(*b);
     }
   }
+  return addresses;
+}
+
+int NameCheckImpl::ProbeNetworkName(std::string_view name) {
+  if (name.empty()) return 0;
+  std::vector<Ipv4Address> addresses = ProbeAddresses(name);
+  Remembered& memo = Remember(name);
+  memo.haveProbe = true;
+  memo.probeAddresses = addresses;
   if (addresses.empty()) return 0;  // bad network name
   for (uint16_t port : timings_.probePorts) {
     switch (network_.TcpConnect({addresses.front(), port}, timings_.connectTimeout)) {

@@ -17,10 +17,16 @@
 //   connected, refused, any other error                                 -> exists
 // A name that exists nowhere, with no WINS server, is reported within about one second in
 // all (750 ms of broadcast plus the bounded resolver).
+//
+// ResolveMailslotTarget(name) gives where a mailslot write goes: the NetBIOS answer for
+// NAME<00> (its first address; group or unique), else a dotted address or the system
+// resolver's first address (unique). It reuses the answers of a check of the same name made
+// within the last few seconds, so that one send costs one lookup.
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -28,6 +34,7 @@
 
 #include "platform/Network.h"
 #include "transport/Identity.h"
+#include "transport/NameCheck.h"
 #include "transport/NameService.h"
 
 namespace vantrel {
@@ -69,19 +76,19 @@ struct NameResolution {
 using BoundedHostResolver =
     std::function<std::vector<Ipv4Address>(std::string_view name, std::chrono::milliseconds)>;
 
-class NameCheckImpl {
+class NameCheckImpl : public INameCheck {
  public:
   // network must outlive the check. Without a resolver, network.ResolveHostName is used
   // (unbounded); platform/linux/TcpHostResolver gives a bounded one.
   NameCheckImpl(Identity identity, INetwork& network, NameCheckTimings timings = {},
                 BoundedHostResolver resolver = {},
                 std::chrono::milliseconds resolveTimeout = std::chrono::milliseconds(250));
-  virtual ~NameCheckImpl() = default;
 
   // Non-zero when the name exists for NetBIOS or NetBIOS cannot be asked; 0 when not found.
-  virtual int FindNetBiosName(std::string_view name);
+  int FindNetBiosName(std::string_view name) override;
   // 1 when the name exists for the connection probe, 0 when it does not.
-  virtual int ProbeNetworkName(std::string_view name);
+  int ProbeNetworkName(std::string_view name) override;
+  std::optional<MailslotTarget> ResolveMailslotTarget(std::string_view name) override;
 
   // The lookup behind FindNetBiosName, for any suffix.
   NameResolution ResolveNetbiosName(std::string_view name, uint8_t suffix = kSuffixWorkstation);
@@ -94,6 +101,20 @@ class NameCheckImpl {
                      const std::vector<Ipv4Address>& targets, bool broadcast, int tries,
                      std::chrono::milliseconds wait, bool* negative);
   uint16_t NextTransactionId();
+  // The addresses the probe uses for a name: literal, bounded resolver, lmhosts.
+  std::vector<Ipv4Address> ProbeAddresses(std::string_view name);
+
+  // The answers of the last check, kept for ResolveMailslotTarget.
+  struct Remembered {
+    std::string name;  // as asked, upper-cased
+    std::chrono::steady_clock::time_point when;
+    bool haveNetbios = false;
+    NameResolution netbios;
+    bool haveProbe = false;
+    std::vector<Ipv4Address> probeAddresses;
+  };
+  Remembered* Recall(std::string_view name);
+  Remembered& Remember(std::string_view name);
 
   Identity identity_;
   INetwork& network_;
@@ -101,6 +122,10 @@ class NameCheckImpl {
   BoundedHostResolver resolver_;
   std::chrono::milliseconds resolveTimeout_;
   std::mt19937 random_;
+  std::optional<Remembered> last_;
 };
+
+// How long a check's answers serve ResolveMailslotTarget.
+inline constexpr std::chrono::seconds kRememberedAnswerLife{5};
 
 }  // namespace vantrel

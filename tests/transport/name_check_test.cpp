@@ -359,6 +359,47 @@ TEST_F(NameCheckTest, ProbeUsesTheBoundedResolverAndFallsBackToTheStaticTable) {
   EXPECT_TRUE(net_.resolved.empty());  // the unbounded resolver is not used
 }
 
+TEST_F(NameCheckTest, MailslotTargetReusesTheCheckJustMade) {
+  net_.answer = Owner("BOBPC", "198.18.0.12");
+  NameCheckImpl check = Check();
+  ASSERT_NE(check.FindNetBiosName("bobpc"), 0);
+  size_t sends = net_.sent.size();
+  auto target = check.ResolveMailslotTarget("BobPC");
+  ASSERT_TRUE(target);
+  EXPECT_EQ(target->address, Ip("198.18.0.12"));
+  EXPECT_FALSE(target->group);
+  EXPECT_EQ(net_.sent.size(), sends);  // no second lookup
+
+  // A workgroup: a group target.
+  net_.answer = Owner("LANFOLK", "198.18.0.13", true);
+  target = check.ResolveMailslotTarget("lanfolk");  // no check before: a fresh lookup
+  ASSERT_TRUE(target);
+  EXPECT_TRUE(target->group);
+  EXPECT_GT(net_.sent.size(), sends);
+
+  // Not a NetBIOS name, but the probe found an address for it: unique, at that address.
+  net_.answer = nullptr;
+  net_.hosts["fileserver.example"] = {Ip("198.18.0.50")};
+  net_.tcp[{Ip("198.18.0.50").value, 445}] = TcpConnectResult::Refused;
+  EXPECT_EQ(check.FindNetBiosName("fileserver.example"), 0);
+  EXPECT_EQ(check.ProbeNetworkName("fileserver.example"), 1);
+  sends = net_.sent.size();
+  size_t lookups = net_.resolved.size();
+  target = check.ResolveMailslotTarget("fileserver.example");
+  ASSERT_TRUE(target);
+  EXPECT_EQ(target->address, Ip("198.18.0.50"));
+  EXPECT_FALSE(target->group);
+  EXPECT_EQ(net_.sent.size(), sends);
+  EXPECT_EQ(net_.resolved.size(), lookups);
+
+  // A dotted address needs no lookup beyond the NetBIOS one; nothing at all: no target.
+  target = check.ResolveMailslotTarget("198.18.0.61");
+  ASSERT_TRUE(target);
+  EXPECT_EQ(target->address, Ip("198.18.0.61"));
+  EXPECT_FALSE(check.ResolveMailslotTarget("NOWHERE"));
+  EXPECT_FALSE(check.ResolveMailslotTarget(""));
+}
+
 TEST(BoundedResolver, ResolvesLocalNamesAndRefusesEmbeddedZeros) {
   // /etc/hosts only: no traffic leaves the machine.
   auto local = linux::ResolveHostNameWithin("localhost", milliseconds(5000));

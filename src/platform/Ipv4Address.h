@@ -16,7 +16,8 @@ struct Ipv4Address {
   constexpr Ipv4Address() = default;
   constexpr explicit Ipv4Address(uint32_t v) : value(v) {}
   static constexpr Ipv4Address FromOctets(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
-    return Ipv4Address((uint32_t{a} << 24) | (uint32_t{b} << 16) | (uint32_t{c} << 8) | uint32_t{d});
+    return Ipv4Address((uint32_t{a} << 24) | (uint32_t{b} << 16) | (uint32_t{c} << 8) |
+                       uint32_t{d});
   }
   static constexpr Ipv4Address Any() { return Ipv4Address(0); }
   static constexpr Ipv4Address LimitedBroadcast() { return Ipv4Address(0xFFFFFFFFu); }

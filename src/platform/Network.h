@@ -21,10 +21,10 @@ namespace vantrel {
 // One IPv4 address of one interface (an interface with two addresses is
 // listed twice).
 struct NetworkInterface {
-  std::string name;             // "eth0"
+  std::string name;  // "eth0"
   Ipv4Address address;
   Ipv4Address netmask;
-  Ipv4Address broadcast;        // the subnet broadcast; Any() when none
+  Ipv4Address broadcast;  // the subnet broadcast; Any() when none
   bool broadcastCapable = false;
   bool up = false;
   bool loopback = false;
@@ -46,8 +46,8 @@ enum class BindFailure {
 const char* BindFailureText(BindFailure failure);
 
 struct UdpOptions {
-  bool broadcast = true;             // SO_BROADCAST: may send to broadcast addresses
-  size_t receiveBufferBytes = 0;     // kernel receive buffer wanted; 0 keeps the default
+  bool broadcast = true;          // SO_BROADCAST: may send to broadcast addresses
+  size_t receiveBufferBytes = 0;  // kernel receive buffer wanted; 0 keeps the default
 };
 // Address reuse (SO_REUSEADDR/SO_REUSEPORT) is never set: owning the port must
 // mean that no other process on this computer receives on it.

@@ -182,8 +182,8 @@ std::vector<uint8_t> BuildNegativeNameQueryResponse(uint16_t id, const NetbiosNa
                                                     uint8_t rcode) {
   NamePacket p;
   p.transactionId = id;
-  p.flags = static_cast<uint16_t>(kNsFlagResponse | kNsFlagAuthoritative |
-                                  kNsFlagRecursionDesired | (rcode & kNsRcodeMask));
+  p.flags = static_cast<uint16_t>(kNsFlagResponse | kNsFlagAuthoritative | kNsFlagRecursionDesired |
+                                  (rcode & kNsRcodeMask));
   p.answers.push_back({name, kNsTypeNull, kNsClassIn, 0, {}});
   return BuildNamePacket(p);
 }

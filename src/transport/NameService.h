@@ -117,7 +117,8 @@ struct NodeStatusName {
 
 struct NodeStatus {
   std::vector<NodeStatusName> names;
-  std::array<uint8_t, 6> unitId{};  // the first 6 bytes of STATISTICS (a MAC address), zero if absent
+  std::array<uint8_t, 6>
+      unitId{};  // the first 6 bytes of STATISTICS (a MAC address), zero if absent
 };
 
 // Which of the packets this codec knows a decoded packet is.

@@ -28,6 +28,11 @@ DatagramParseResult ParseNetbiosDatagram(std::span<const uint8_t> udpPayload) {
   NetbiosDatagram& d = result.datagram;
   ByteReader r(udpPayload);
   d.type = r.U8();
+  if (r.Ok() && d.type != kDgmDirectUnique && d.type != kDgmDirectGroup &&
+      d.type != kDgmBroadcast) {
+    result.status = DatagramParseStatus::kUnsupportedType;  // error and query packets are shorter
+    return result;
+  }
   d.flags = r.U8();
   d.id = r.U16Be();
   d.sourceIp = Ipv4Address(r.U32Be());
@@ -36,10 +41,6 @@ DatagramParseResult ParseNetbiosDatagram(std::span<const uint8_t> udpPayload) {
   d.packetOffset = r.U16Be();
   if (!r.Ok()) {
     result.status = DatagramParseStatus::kTruncated;
-    return result;
-  }
-  if (d.type != kDgmDirectUnique && d.type != kDgmDirectGroup && d.type != kDgmBroadcast) {
-    result.status = DatagramParseStatus::kUnsupportedType;
     return result;
   }
   if ((d.flags & kDgmFlagMore) != 0 || d.packetOffset != 0) {

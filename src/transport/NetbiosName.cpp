@@ -15,8 +15,7 @@ uint8_t AsciiUpper(uint8_t c) {
 }
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return AsciiUpper(static_cast<uint8_t>(x)) == AsciiUpper(static_cast<uint8_t>(y));
          });
 }
@@ -138,7 +137,8 @@ NetbiosName NetbiosName::Wildcard() {
 }
 
 bool NetbiosName::IsWildcard() const {
-  return raw_[0] == '*' && std::all_of(raw_.begin() + 1, raw_.end(), [](uint8_t b) { return b == 0; });
+  return raw_[0] == '*' &&
+         std::all_of(raw_.begin() + 1, raw_.end(), [](uint8_t b) { return b == 0; });
 }
 
 std::string NetbiosName::Name() const {

@@ -41,7 +41,8 @@ class NetbiosName {
 
   // Fifteen blanks and suffix 0x00.
   NetbiosName();
-  explicit NetbiosName(const Raw& raw, std::string scope = {}) : raw_(raw), scope_(std::move(scope)) {}
+  explicit NetbiosName(const Raw& raw, std::string scope = {})
+      : raw_(raw), scope_(std::move(scope)) {}
 
   // The name's letters a-z in capitals (other bytes unchanged), cut to 15 bytes,
   // blank-padded, then the suffix.

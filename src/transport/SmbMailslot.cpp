@@ -37,8 +37,8 @@ const char* SmbParseStatusText(SmbParseStatus status) {
 }
 
 bool MailslotNamesEqual(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Upper(x) == Upper(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y) { return Upper(x) == Upper(y); });
 }
 
 SmbParseResult ParseMailslotWrite(std::span<const uint8_t> smb) {
@@ -57,18 +57,18 @@ SmbParseResult ParseMailslotWrite(std::span<const uint8_t> smb) {
     result.status = SmbParseStatus::kNotTransaction;
     return result;
   }
-  r.Seek(32);                    // Status .. MID are ignored
-  uint8_t wordCount = r.U8();    // 32
+  r.Seek(32);                                 // Status .. MID are ignored
+  uint8_t wordCount = r.U8();                 // 32
   r.Skip(2 + 2 + 2 + 2 + 1 + 1 + 2 + 4 + 2);  // 33 TPC TDC MPC MDC MSC r1 Flags Timeout r2
-  r.Skip(2 + 2);                 // 51 ParameterCount, ParameterOffset
-  uint16_t dataCount = r.U16Le();   // 55
-  uint16_t dataOffset = r.U16Le();  // 57
-  uint8_t setupCount = r.U8();      // 59
-  r.Skip(1);                        // 60 Reserved3
-  uint16_t opcode = r.U16Le();      // 61
-  result.write.priority = r.U16Le();       // 63
-  result.write.mailslotClass = r.U16Le();  // 65
-  r.Skip(2);                               // 67 ByteCount: not trusted
+  r.Skip(2 + 2);                              // 51 ParameterCount, ParameterOffset
+  uint16_t dataCount = r.U16Le();             // 55
+  uint16_t dataOffset = r.U16Le();            // 57
+  uint8_t setupCount = r.U8();                // 59
+  r.Skip(1);                                  // 60 Reserved3
+  uint16_t opcode = r.U16Le();                // 61
+  result.write.priority = r.U16Le();          // 63
+  result.write.mailslotClass = r.U16Le();     // 65
+  r.Skip(2);                                  // 67 ByteCount: not trusted
   if (!r.Ok()) {
     result.status = SmbParseStatus::kTruncated;
     return result;
@@ -79,8 +79,8 @@ SmbParseResult ParseMailslotWrite(std::span<const uint8_t> smb) {
   }
   // 69: the name, up to its NUL.
   std::span<const uint8_t> rest = smb.subspan(kSmbMailslotNameOffset);
-  auto limit = rest.begin() + static_cast<std::ptrdiff_t>(
-                                  std::min(rest.size(), kMaxMailslotNameLength + 1));
+  auto limit =
+      rest.begin() + static_cast<std::ptrdiff_t>(std::min(rest.size(), kMaxMailslotNameLength + 1));
   auto nul = std::find(rest.begin(), limit, 0);
   if (nul == limit) {
     result.status = SmbParseStatus::kBadName;
@@ -107,39 +107,39 @@ std::vector<uint8_t> BuildMailslotWrite(std::string_view mailslotName,
   auto byteCount = static_cast<uint16_t>(mailslotName.size() + 1 + pad + data.size());
 
   ByteWriter w;
-  w.Bytes(kProtocol);  // 0  Protocol
+  w.Bytes(kProtocol);        // 0  Protocol
   w.U8(kSmbComTransaction);  // 4  Command
-  w.Zeros(4);          // 5  Status
-  w.U8(0);             // 9  Flags
-  w.U16Le(0);          // 10 Flags2
-  w.U16Le(0);          // 12 PIDHigh
-  w.Zeros(8);          // 14 SecurityFeatures
-  w.U16Le(0);          // 22 Reserved
-  w.U16Le(0);          // 24 TID
-  w.U16Le(0);          // 26 PIDLow
-  w.U16Le(0);          // 28 UID
-  w.U16Le(0);          // 30 MID
-  w.U8(kWordCount);    // 32 WordCount
-  w.U16Le(0);          // 33 TotalParameterCount
-  w.U16Le(dataCount);  // 35 TotalDataCount
-  w.U16Le(0);          // 37 MaxParameterCount
-  w.U16Le(0);          // 39 MaxDataCount
-  w.U8(0);             // 41 MaxSetupCount
-  w.U8(0);             // 42 Reserved1
-  w.U16Le(0);          // 43 Flags
-  w.U32Le(0);          // 45 Timeout
-  w.U16Le(0);          // 49 Reserved2
-  w.U16Le(0);          // 51 ParameterCount
-  w.U16Le(dataOffset); // 53 ParameterOffset (the empty parameters sit where the data starts)
-  w.U16Le(dataCount);  // 55 DataCount
-  w.U16Le(dataOffset); // 57 DataOffset
-  w.U8(kSetupCount);   // 59 SetupCount
-  w.U8(0);             // 60 Reserved3
+  w.Zeros(4);                // 5  Status
+  w.U8(0);                   // 9  Flags
+  w.U16Le(0);                // 10 Flags2
+  w.U16Le(0);                // 12 PIDHigh
+  w.Zeros(8);                // 14 SecurityFeatures
+  w.U16Le(0);                // 22 Reserved
+  w.U16Le(0);                // 24 TID
+  w.U16Le(0);                // 26 PIDLow
+  w.U16Le(0);                // 28 UID
+  w.U16Le(0);                // 30 MID
+  w.U8(kWordCount);          // 32 WordCount
+  w.U16Le(0);                // 33 TotalParameterCount
+  w.U16Le(dataCount);        // 35 TotalDataCount
+  w.U16Le(0);                // 37 MaxParameterCount
+  w.U16Le(0);                // 39 MaxDataCount
+  w.U8(0);                   // 41 MaxSetupCount
+  w.U8(0);                   // 42 Reserved1
+  w.U16Le(0);                // 43 Flags
+  w.U32Le(0);                // 45 Timeout
+  w.U16Le(0);                // 49 Reserved2
+  w.U16Le(0);                // 51 ParameterCount
+  w.U16Le(dataOffset);       // 53 ParameterOffset (the empty parameters sit where the data starts)
+  w.U16Le(dataCount);        // 55 DataCount
+  w.U16Le(dataOffset);       // 57 DataOffset
+  w.U8(kSetupCount);         // 59 SetupCount
+  w.U8(0);                   // 60 Reserved3
   w.U16Le(kMailslotOpcodeWrite);   // 61 opcode
   w.U16Le(options.priority);       // 63 priority
   w.U16Le(options.mailslotClass);  // 65 class
-  w.U16Le(byteCount);  // 67 ByteCount
-  w.Text(mailslotName);  // 69 name
+  w.U16Le(byteCount);              // 67 ByteCount
+  w.Text(mailslotName);            // 69 name
   w.U8(0);
   w.Zeros(pad);
   w.Bytes(data);

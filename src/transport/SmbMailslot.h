@@ -6,10 +6,14 @@
 //   +----------+-----+--------+-----+-------+-----------------------+
 //   | FF 'SMB' | 25  | Status |Flags|Flags2 | PIDHigh..MID (ignored)|
 //   +----------+-----+--------+-----+-------+-----------------------+
-//   32   33    35    37    39    41 42 43    45      49  51 53 55 57 59 60 61    63    65    67
-//   +----+-----+-----+-----+-----+--+--+-----+-------+---+--+--+--+--+--+--+-----+-----+-----+-----+
-//   |WC17| TPC | TDC | MPC | MDC |MS|r1|Flags|Timeout|r2 |PC|PO|DC|DO|SC|r3|Opcod|Prio |Class| BCC |
-//   +----+-----+-----+-----+-----+--+--+-----+-------+---+--+--+--+--+--+--+-----+-----+-----+-----+
+//   32   33    35    37    39    41   42   43    45      49   51   53
+//   +----+-----+-----+-----+-----+----+----+-----+-------+----+----+----+
+//   |WC17| TPC | TDC | MPC | MDC |MSC | r1 |Flags|Timeout| r2 | PC | PO |
+//   +----+-----+-----+-----+-----+----+----+-----+-------+----+----+----+
+//   55   57   59 60 61     63    65    67   69
+//   +----+----+--+--+------+-----+-----+----+
+//   | DC | DO |SC|r3|Opcode|Prio |Class|BCC |
+//   +----+----+--+--+------+-----+-----+----+
 //   69: mailslot name, NUL-terminated ("\MAILSLOT\MESSNGR") | 0-3 pad | data at DO, DC bytes
 //
 // On receipt only Protocol, Command, WordCount (17), SetupCount (3) and the
@@ -33,10 +37,10 @@ inline constexpr size_t kSmbMailslotNameOffset = 69;
 inline constexpr size_t kMaxMailslotNameLength = 255;
 
 struct MailslotWrite {
-  std::string name;                 // as sent, e.g. "\MAILSLOT\MESSNGR"
+  std::string name;  // as sent, e.g. "\MAILSLOT\MESSNGR"
   uint16_t priority = 0;
   uint16_t mailslotClass = kMailslotClassUnreliable;
-  std::span<const uint8_t> data;    // a view into the parsed bytes
+  std::span<const uint8_t> data;  // a view into the parsed bytes
 };
 
 enum class SmbParseStatus {

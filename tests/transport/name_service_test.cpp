@@ -1,8 +1,8 @@
 // Name service packets: byte fixtures, round trips and truncation.
 #include <gtest/gtest.h>
 
-#include "transport/NameService.h"
 #include "TestFrames.h"
+#include "transport/NameService.h"
 
 namespace vantrel {
 namespace {
@@ -14,10 +14,10 @@ using testframes::Name34;
 
 TEST(NameService, BroadcastQueryRequestBytes) {
   auto bytes = BuildNameQueryRequest(0x1234, NetbiosName::FromName("bobpc", 0x00), true);
-  Bytes expected = Cat({Hex("12 34"          // 0  NAME_TRN_ID
-                            "01 10"          // 2  RD, B
-                            "00 01 00 00"    // 4  QDCOUNT 1, ANCOUNT 0
-                            "00 00 00 00"),  // 8  NSCOUNT, ARCOUNT
+  Bytes expected = Cat({Hex("12 34"             // 0  NAME_TRN_ID
+                            "01 10"             // 2  RD, B
+                            "00 01 00 00"       // 4  QDCOUNT 1, ANCOUNT 0
+                            "00 00 00 00"),     // 8  NSCOUNT, ARCOUNT
                         Name34("BOBPC", 0x00),  // 12 QUESTION_NAME
                         Hex("00 20 00 01")});   // 46 NB, IN
   EXPECT_EQ(bytes, expected);
@@ -39,9 +39,9 @@ TEST(NameService, PositiveResponseBytesAndEntries) {
       {kNbFlagGroup | kNbOntH, Ipv4Address::FromOctets(198, 18, 0, 3)}};
   auto bytes = BuildPositiveNameQueryResponse(0xBEEF, NetbiosName::FromName("WG", 0), entries, 300);
   Bytes expected = Cat({Hex("be ef 85 00 00 00 00 01 00 00 00 00"), Name34("WG", 0),
-                        Hex("00 20 00 01"      // NB, IN
-                            "00 00 01 2c"      // TTL 300
-                            "00 0c"            // RDLENGTH 12
+                        Hex("00 20 00 01"  // NB, IN
+                            "00 00 01 2c"  // TTL 300
+                            "00 0c"        // RDLENGTH 12
                             "00 00 c6 12 00 02"
                             "e0 00 c6 12 00 03")});
   EXPECT_EQ(bytes, expected);
@@ -69,8 +69,8 @@ TEST(NameService, NegativeResponse) {
 
 TEST(NameService, NodeStatusRequestAndResponse) {
   auto req = BuildNodeStatusRequest(0x0102);
-  EXPECT_EQ(req, Cat({Hex("01 02 00 00 00 01 00 00 00 00 00 00 20"),
-                      Bytes{'C', 'K'}, Bytes(30, 'A'), Hex("00 00 21 00 01")}));
+  EXPECT_EQ(req, Cat({Hex("01 02 00 00 00 01 00 00 00 00 00 00 20"), Bytes{'C', 'K'},
+                      Bytes(30, 'A'), Hex("00 00 21 00 01")}));
   auto preq = ParseNamePacket(req);
   ASSERT_TRUE(preq);
   EXPECT_EQ(ClassifyNamePacket(*preq), NamePacketKind::NodeStatusRequest);

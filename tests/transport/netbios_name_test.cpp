@@ -2,8 +2,8 @@
 // with and without compression pointers.
 #include <gtest/gtest.h>
 
-#include "transport/NetbiosName.h"
 #include "TestFrames.h"
+#include "transport/NetbiosName.h"
 
 namespace vantrel {
 namespace {

@@ -77,8 +77,8 @@ class LinuxUdpSocket : public IUdpSocket {
   bool SendTo(const SocketAddress& to, std::span<const uint8_t> bytes) override {
     sockaddr_in sa = ToSockaddr(to);
     for (;;) {
-      ssize_t n = ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&sa),
-                           sizeof sa);
+      ssize_t n =
+          ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
       if (n >= 0) return static_cast<size_t>(n) == bytes.size();
       if (errno == EINTR) continue;
       if (errno == EAGAIN || errno == EWOULDBLOCK) {
@@ -147,7 +147,8 @@ class LinuxUdpSocket : public IUdpSocket {
 
   bool WaitReadable(std::chrono::milliseconds timeout) override {
     pollfd p[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-    int ms = timeout.count() < 0 ? -1 : static_cast<int>(std::min<int64_t>(timeout.count(), 1 << 30));
+    int ms =
+        timeout.count() < 0 ? -1 : static_cast<int>(std::min<int64_t>(timeout.count(), 1 << 30));
     for (;;) {
       int r = ::poll(p, 2, ms);
       if (r < 0 && errno == EINTR) continue;
@@ -192,7 +193,8 @@ std::vector<NetworkInterface> LinuxNetwork::Interfaces() {
     nic.broadcastCapable = (ifa->ifa_flags & IFF_BROADCAST) != 0;
     if (nic.broadcastCapable) {
       nic.broadcast = AddressOf(ifa->ifa_broadaddr);
-      if (nic.broadcast.IsAny()) nic.broadcast = Ipv4Address(nic.address.value | ~nic.netmask.value);
+      if (nic.broadcast.IsAny())
+        nic.broadcast = Ipv4Address(nic.address.value | ~nic.netmask.value);
     }
     result.push_back(std::move(nic));
   }

@@ -1,0 +1,319 @@
+#include "transport/MailslotEndpoint.h"
+
+#include <algorithm>
+#include <chrono>
+#include <new>
+#include <stdexcept>
+
+#include "transport/Datagram.h"
+#include "transport/NetbiosDatagram.h"
+#include "transport/SmbMailslot.h"
+
+namespace vantrel {
+namespace {
+
+constexpr size_t kBatchCount = 256;
+constexpr size_t kMaxUdpPayload = 65536;  // no IPv4 UDP payload is longer: nothing is cut
+
+}  // namespace
+
+const char* MailslotDropText(MailslotDrop drop) {
+  switch (drop) {
+    case MailslotDrop::kNone:
+      return "queued";
+    case MailslotDrop::kBadDatagram:
+      return "undecodable datagram";
+    case MailslotDrop::kWrongType:
+      return "not a direct or broadcast datagram";
+    case MailslotDrop::kFragment:
+      return "datagram fragment";
+    case MailslotDrop::kNotMailslotWrite:
+      return "not a mailslot write";
+    case MailslotDrop::kOtherMailslot:
+      return "another mailslot";
+    case MailslotDrop::kNotForUs:
+      return "not addressed to us";
+    case MailslotDrop::kQueueFull:
+      return "mailslot queue full";
+  }
+  return "?";
+}
+
+// ---- MailslotQueue ----
+
+MailslotQueue::MailslotQueue(const Identity& identity, size_t maxQueuedBytes)
+    : computer00_(NetbiosName::FromName(identity.computerName, kSuffixWorkstation)),
+      computer03_(NetbiosName::FromName(identity.computerName, kSuffixMessenger)),
+      workgroup00_(NetbiosName::FromName(identity.workgroup, kSuffixWorkstation)),
+      maxBytes_(maxQueuedBytes) {}
+
+MailslotDrop MailslotQueue::Classify(std::span<const uint8_t> udpPayload,
+                                     std::span<const uint8_t>* message,
+                                     bool* lengthMismatch) const {
+  auto d = ParseNetbiosDatagram(udpPayload);
+  switch (d.status) {
+    case DatagramParseStatus::kOk:
+      break;
+    case DatagramParseStatus::kUnsupportedType:
+      return MailslotDrop::kWrongType;
+    case DatagramParseStatus::kFragment:
+      return MailslotDrop::kFragment;
+    default:
+      return MailslotDrop::kBadDatagram;
+  }
+  *lengthMismatch = d.lengthMismatch;
+  auto smb = ParseMailslotWrite(d.datagram.userData);
+  if (!smb.ok()) return MailslotDrop::kNotMailslotWrite;
+  if (!MailslotNamesEqual(smb.write.name, kMessengerMailslot)) return MailslotDrop::kOtherMailslot;
+  const NetbiosName& to = d.datagram.destination;
+  bool forUs = to == computer00_ || to == computer03_ || to == workgroup00_ ||
+               (to.IsWildcard() && to.Scope().empty());
+  if (!forUs) return MailslotDrop::kNotForUs;
+  *message = smb.write.data;
+  return MailslotDrop::kNone;
+}
+
+void MailslotQueue::Count(MailslotDrop drop, bool lengthMismatch) {
+  ++counters_.received;
+  switch (drop) {
+    case MailslotDrop::kNone:
+      ++counters_.queued;
+      if (lengthMismatch) ++counters_.lengthMismatch;
+      break;
+    case MailslotDrop::kBadDatagram:
+      ++counters_.badDatagram;
+      break;
+    case MailslotDrop::kWrongType:
+      ++counters_.wrongType;
+      break;
+    case MailslotDrop::kFragment:
+      ++counters_.fragments;
+      break;
+    case MailslotDrop::kNotMailslotWrite:
+      ++counters_.notMailslotWrite;
+      break;
+    case MailslotDrop::kOtherMailslot:
+      ++counters_.otherMailslot;
+      break;
+    case MailslotDrop::kNotForUs:
+      ++counters_.notForUs;
+      break;
+    case MailslotDrop::kQueueFull:
+      ++counters_.queueFull;
+      break;
+  }
+}
+
+MailslotDrop MailslotQueue::Deliver(std::span<const uint8_t> udpPayload) {
+  std::span<const uint8_t> message;
+  bool mismatch = false;
+  MailslotDrop drop = Classify(udpPayload, &message, &mismatch);
+  std::vector<uint8_t> copy;
+  if (drop == MailslotDrop::kNone) copy.assign(message.begin(), message.end());
+  std::lock_guard lock(mutex_);
+  if (drop == MailslotDrop::kNone) {
+    if (queuedBytes_ + copy.size() > maxBytes_) {
+      drop = MailslotDrop::kQueueFull;
+    } else {
+      queuedBytes_ += copy.size();
+      messages_.push_back(std::move(copy));
+    }
+  }
+  Count(drop, mismatch);
+  return drop;
+}
+
+void MailslotQueue::DeliverBatch(const std::vector<ReceivedDatagram>& batch) {
+  struct Outcome {
+    MailslotDrop drop;
+    bool mismatch;
+    std::vector<uint8_t> message;
+  };
+  std::vector<Outcome> outcomes;
+  outcomes.reserve(batch.size());
+  for (const ReceivedDatagram& d : batch) {
+    Outcome o{MailslotDrop::kBadDatagram, false, {}};
+    if (!d.truncated) {
+      std::span<const uint8_t> message;
+      o.drop = Classify(d.bytes, &message, &o.mismatch);
+      if (o.drop == MailslotDrop::kNone) o.message.assign(message.begin(), message.end());
+    }
+    outcomes.push_back(std::move(o));
+  }
+  std::lock_guard lock(mutex_);
+  for (Outcome& o : outcomes) {
+    if (o.drop == MailslotDrop::kNone) {
+      if (queuedBytes_ + o.message.size() > maxBytes_) {
+        o.drop = MailslotDrop::kQueueFull;
+      } else {
+        queuedBytes_ += o.message.size();
+        messages_.push_back(std::move(o.message));
+      }
+    }
+    Count(o.drop, o.mismatch);
+  }
+}
+
+void MailslotQueue::Info(uint32_t* nextSize, uint32_t* count) const {
+  std::lock_guard lock(mutex_);
+  *nextSize =
+      messages_.empty() ? MAILSLOT_NO_MESSAGE : static_cast<uint32_t>(messages_.front().size());
+  *count = static_cast<uint32_t>(std::min<size_t>(messages_.size(), 0xFFFFFFFEu));
+}
+
+std::optional<std::vector<uint8_t>> MailslotQueue::TakeFront() {
+  std::lock_guard lock(mutex_);
+  if (messages_.empty()) return std::nullopt;
+  std::vector<uint8_t> m = std::move(messages_.front());
+  messages_.pop_front();
+  queuedBytes_ -= m.size();
+  return m;
+}
+
+void MailslotQueue::PutBackFront(std::vector<uint8_t> message) {
+  std::lock_guard lock(mutex_);
+  queuedBytes_ += message.size();
+  messages_.push_front(std::move(message));
+}
+
+void MailslotQueue::Clear() {
+  std::lock_guard lock(mutex_);
+  messages_.clear();
+  queuedBytes_ = 0;
+}
+
+MailslotCounters MailslotQueue::Counters() const {
+  std::lock_guard lock(mutex_);
+  return counters_;
+}
+
+// ---- MailslotEndpoint ----
+
+MailslotEndpoint::MailslotEndpoint(INetwork& network, ISystemInfo& system, IMessageBox& box,
+                                   const Identity& identity)
+    : MailslotEndpoint(network, system, box, identity, Options{}) {}
+
+MailslotEndpoint::MailslotEndpoint(INetwork& network, ISystemInfo& system, IMessageBox& box,
+                                   const Identity& identity, Options options)
+    : network_(network),
+      system_(system),
+      box_(box),
+      options_(options),
+      queue_(identity, options.maxQueuedBytes) {}
+
+MailslotEndpoint::~MailslotEndpoint() { CloseMessageSlot(); }
+
+int MailslotEndpoint::OpenMessageSlot() {
+  CloseMessageSlot();
+  UdpOptions udp;
+  udp.broadcast = true;
+  udp.receiveBufferBytes = options_.receiveBufferBytes;
+  UdpBindResult bound = network_.BindUdp(options_.bind, udp);
+  openFailure_ = bound.failure;
+  openError_ = bound.systemError;
+  if (!bound.socket) {
+    if (openFailure_ == BindFailure::None) openFailure_ = BindFailure::Other;
+    return 0;
+  }
+  socket_ = std::move(bound.socket);
+  stop_ = false;
+  reader_ = std::thread([this] { ReaderLoop(); });
+  return 1;
+}
+
+void MailslotEndpoint::CloseMessageSlot() {
+  if (!socket_) return;
+  stop_ = true;
+  socket_->Interrupt();
+  if (reader_.joinable()) reader_.join();
+  socket_.reset();
+  queue_.Clear();
+}
+
+SocketAddress MailslotEndpoint::LocalAddress() const {
+  return socket_ ? socket_->LocalAddress() : SocketAddress{};
+}
+
+void MailslotEndpoint::ReaderLoop() {
+  std::vector<ReceivedDatagram> batch;
+  batch.reserve(kBatchCount);
+  while (!stop_) {
+    batch.clear();
+    socket_->ReceiveBatch(batch, kBatchCount, kMaxUdpPayload);
+    if (!batch.empty()) {
+      queue_.DeliverBatch(batch);
+      continue;
+    }
+    if (!socket_->WaitReadable(std::chrono::milliseconds(-1)) && !stop_) {
+      // A failing wait must not turn into a busy loop.
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+}
+
+int MailslotEndpoint::GetMailslotInfo(uint32_t* nextSize, uint32_t* count) const {
+  if (!socket_) return 0;
+  queue_.Info(nextSize, count);
+  return 1;
+}
+
+int MailslotEndpoint::ReadMailslotMessage(std::span<uint8_t> buffer, uint32_t* bytesRead) {
+  if (!socket_) return 0;
+  auto message = queue_.TakeFront();
+  if (!message) return 0;
+  if (message->size() > buffer.size()) {
+    queue_.PutBackFront(std::move(*message));
+    return 0;
+  }
+  std::copy(message->begin(), message->end(), buffer.begin());
+  *bytesRead = static_cast<uint32_t>(message->size());
+  return 1;
+}
+
+int MailslotEndpoint::ReadMessageSlot(std::vector<MessageRecord>& list, int showResponse) {
+  uint32_t nextSize = 0;
+  uint32_t count = 0;
+  if (!GetMailslotInfo(&nextSize, &count)) return 0;
+  if (nextSize == MAILSLOT_NO_MESSAGE) return 1;
+
+  // The previous record of this drain: kept (an index into list) or dropped
+  // (held here until the next record replaces it).
+  std::optional<size_t> previousKept;
+  std::optional<MessageRecord> previousDropped;
+  uint32_t budget = count;  // a flood must not keep one drain going for ever
+
+  while (count != 0 && budget != 0) {
+    --budget;
+    auto message = queue_.TakeFront();
+    if (!message) return 0;  // the read failed
+    try {
+      MessageRecord record = MessageRecord::FromDatagram(*message, system_.LocalTimeText());
+      const MessageRecord* previous = previousKept      ? &list[*previousKept]
+                                      : previousDropped ? &*previousDropped
+                                                        : nullptr;
+      char first = record.SenderFirstChar();
+      bool keep = first != 0 && (showResponse != 0 || first != kAutomaticMark) &&
+                  (previous == nullptr || !(*previous == record));
+      if (keep) {
+        list.push_back(std::move(record));
+        previousKept = list.size() - 1;
+        previousDropped.reset();
+      } else {
+        previousDropped = std::move(record);
+        previousKept.reset();
+      }
+    } catch (const std::bad_alloc&) {
+      queue_.PutBackFront(std::move(*message));
+      box_.Show("Insufficient memory.");
+      return 0;
+    } catch (const std::length_error&) {
+      queue_.PutBackFront(std::move(*message));
+      box_.Show("Insufficient memory.");
+      return 0;
+    }
+    if (!GetMailslotInfo(&nextSize, &count)) return 0;
+  }
+  return 1;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,187 @@
+#pragma once
+// The local mailslot "messngr" on the NetBIOS datagram service.
+//
+// Owning the mailslot is owning UDP 138: OpenMessageSlot binds 0.0.0.0:138
+// without address reuse, so a bind that fails means another process (nmbd,
+// another copy) owns it, or we lack the privilege for a low port. While open,
+// a reader thread moves every arriving datagram at once off the socket (in
+// batches) through the receive ladder into an in-process queue, so the kernel
+// buffer cannot overflow between the one-second polls of the receive window:
+//
+//   UDP payload
+//     -> NetBIOS datagram decodes; type 0x10, 0x11 or 0x12; not a fragment
+//     -> SMB mailslot write decodes
+//     -> mailslot name is \MAILSLOT\MESSNGR (without regard to case)
+//     -> destination is COMPUTER<00>, COMPUTER<03>, WORKGROUP<00> or "*"
+//     -> the SMB data bytes are queued as one mailslot message
+//
+// Everything else is dropped and counted by reason. The queue has no count
+// limit; only a byte ceiling (default 256 MiB) protects the process from a
+// flood, and what it refuses is counted too.
+//
+// GetMailslotInfo and ReadMailslotMessage read that queue as the system's
+// mailslot calls would; ReadMessageSlot drains it into Message records.
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <thread>
+#include <vector>
+
+#include "platform/MessageBox.h"
+#include "platform/Network.h"
+#include "platform/SystemInfo.h"
+#include "transport/Identity.h"
+#include "transport/MessageRecord.h"
+#include "transport/NetbiosName.h"
+
+namespace vantrel {
+
+// GetMailslotInfo's "no message" size.
+inline constexpr uint32_t MAILSLOT_NO_MESSAGE = 0xFFFFFFFFu;
+
+// Why a datagram did not become a mailslot message (kNone: it did).
+enum class MailslotDrop {
+  kNone,
+  kBadDatagram,       // NetBIOS datagram header or names undecodable, or cut short
+  kWrongType,         // not DIRECT_UNIQUE, DIRECT_GROUP or BROADCAST
+  kFragment,          // a fragment (M flag or offset); never reassembled
+  kNotMailslotWrite,  // user data is not an SMB mailslot write
+  kOtherMailslot,     // a mailslot other than \MAILSLOT\MESSNGR
+  kNotForUs,          // destination is none of our names
+  kQueueFull,         // the queue's byte ceiling was reached
+};
+
+const char* MailslotDropText(MailslotDrop drop);
+
+struct MailslotCounters {
+  uint64_t received = 0;  // UDP datagrams taken in
+  uint64_t queued = 0;    // mailslot messages queued
+  uint64_t badDatagram = 0;
+  uint64_t wrongType = 0;
+  uint64_t fragments = 0;
+  uint64_t notMailslotWrite = 0;
+  uint64_t otherMailslot = 0;
+  uint64_t notForUs = 0;
+  uint64_t queueFull = 0;
+  uint64_t lengthMismatch = 0;  // accepted datagrams whose DGM_LENGTH disagreed (informational)
+
+  uint64_t Dropped() const {
+    return badDatagram + wrongType + fragments + notMailslotWrite + otherMailslot + notForUs +
+           queueFull;
+  }
+};
+
+// The receive ladder and the queue of mailslot messages. Thread-safe: one
+// thread delivers, another reads.
+class MailslotQueue {
+ public:
+  static constexpr size_t kDefaultMaxBytes = size_t{256} << 20;
+
+  explicit MailslotQueue(const Identity& identity, size_t maxQueuedBytes = kDefaultMaxBytes);
+
+  // Runs one UDP payload up the ladder; queues its mailslot message or counts
+  // the drop.
+  MailslotDrop Deliver(std::span<const uint8_t> udpPayload);
+  // The same for a batch, taking the lock once.
+  void DeliverBatch(const std::vector<ReceivedDatagram>& batch);
+
+  // The size of the next message and the number waiting; nextSize is
+  // MAILSLOT_NO_MESSAGE when none waits.
+  void Info(uint32_t* nextSize, uint32_t* count) const;
+  // Takes the oldest message off the queue.
+  std::optional<std::vector<uint8_t>> TakeFront();
+  // Returns a message taken by TakeFront to the head (it could not be stored).
+  void PutBackFront(std::vector<uint8_t> message);
+  void Clear();
+
+  MailslotCounters Counters() const;
+
+ private:
+  // The ladder without the queue: the mailslot message on success.
+  MailslotDrop Classify(std::span<const uint8_t> udpPayload, std::span<const uint8_t>* message,
+                        bool* lengthMismatch) const;
+  void Count(MailslotDrop drop, bool lengthMismatch);  // under mutex_
+
+  NetbiosName computer00_;
+  NetbiosName computer03_;
+  NetbiosName workgroup00_;
+  size_t maxBytes_;
+
+  mutable std::mutex mutex_;
+  std::deque<std::vector<uint8_t>> messages_;
+  size_t queuedBytes_ = 0;
+  MailslotCounters counters_;
+};
+
+class MailslotEndpoint {
+ public:
+  struct Options {
+    SocketAddress bind{Ipv4Address::Any(), 138};
+    size_t receiveBufferBytes = size_t{8} << 20;  // 8 MiB
+    size_t maxQueuedBytes = MailslotQueue::kDefaultMaxBytes;
+  };
+
+  // network, system and box must outlive the endpoint.
+  MailslotEndpoint(INetwork& network, ISystemInfo& system, IMessageBox& box,
+                   const Identity& identity);
+  MailslotEndpoint(INetwork& network, ISystemInfo& system, IMessageBox& box,
+                   const Identity& identity, Options options);
+  ~MailslotEndpoint();
+  MailslotEndpoint(const MailslotEndpoint&) = delete;
+  MailslotEndpoint& operator=(const MailslotEndpoint&) = delete;
+
+  // Closes a held mailslot (its waiting messages go with it), then binds.
+  // 1 when the program now owns the mailslot, 0 when not; why is kept in
+  // OpenFailure()/OpenError().
+  int OpenMessageSlot();
+  void CloseMessageSlot();
+  bool IsOpen() const { return socket_ != nullptr; }
+  BindFailure OpenFailure() const { return openFailure_; }
+  int OpenError() const { return openError_; }
+
+  // 1 and the next size (MAILSLOT_NO_MESSAGE when none) and count; 0 when no
+  // mailslot is held.
+  int GetMailslotInfo(uint32_t* nextSize, uint32_t* count) const;
+  // Reads the next message whole into buffer: 1 and *bytesRead on success;
+  // 0 when no mailslot is held, none waits, or the buffer is too small (the
+  // message then stays).
+  int ReadMailslotMessage(std::span<uint8_t> buffer, uint32_t* bytesRead);
+
+  // Drains the waiting messages into Message records at the tail of list.
+  // showResponse keeps automatic messages (sender beginning with "~"). Returns
+  // 1 when the mailslot was empty or has been drained, 0 on failure (no
+  // mailslot held, state unreadable, no memory: "Insufficient memory." is
+  // shown and the message stays for the next poll). Records appended before a
+  // failure stay. One drain takes at most the messages that were waiting when
+  // it began; later arrivals wait for the next poll.
+  int ReadMessageSlot(std::vector<MessageRecord>& list, int showResponse);
+
+  // The bound socket while the mailslot is held (the sender writes from port
+  // 138 through it), else null.
+  IUdpSocket* Socket() { return socket_.get(); }
+  SocketAddress LocalAddress() const;
+
+  MailslotQueue& Queue() { return queue_; }
+  MailslotCounters Counters() const { return queue_.Counters(); }
+
+ private:
+  void ReaderLoop();
+
+  INetwork& network_;
+  ISystemInfo& system_;
+  IMessageBox& box_;
+  Options options_;
+  MailslotQueue queue_;
+  std::unique_ptr<IUdpSocket> socket_;
+  std::thread reader_;
+  std::atomic<bool> stop_{false};
+  BindFailure openFailure_ = BindFailure::None;
+  int openError_ = 0;
+};
+
+}  // namespace vantrel

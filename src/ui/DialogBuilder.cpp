@@ -414,6 +414,11 @@ BuiltDialog BuildDialog(QWidget* dialog, const res::DialogTemplate& tmpl,
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     built.menuBar = BuildMenuBar(*menu, dialog);
+    // The menu bar speaks the dialog's font, as the old dialogs did.
+    built.menuBar->setFont(font);
+    for (QAction* top : built.menuBar->actions()) {
+      if (QMenu* dropDown = top->menu()) dropDown->setFont(font);
+    }
     layout->setMenuBar(built.menuBar);
     built.client = new QWidget(dialog);
     layout->addWidget(built.client);

@@ -1,0 +1,452 @@
+#include "receive/qt/ReceiveDlg.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QToolBar>
+#include <new>
+#include <stdexcept>
+
+#include "app/OperatingMode.h"
+#include "receive/Options.h"
+#include "res/Dialogs.h"
+#include "res/Menus.h"
+#include "res/Resources.h"
+#include "transport/Datagram.h"
+#include "transport/PopupText.h"
+#include "ui/AboutDlg.h"
+#include "ui/TrayIcon.h"
+
+namespace vantrel {
+namespace {
+
+constexpr char kInsufficientMemory[] = "Insufficient memory.";
+
+app::TrayOwner& OwnerOf(const ReceiveContext& ctx) {
+  return ctx.trayOwner ? *ctx.trayOwner : app::TrayOwner::Process();
+}
+
+app::QuitFlag& QuitOf(const ReceiveContext& ctx) {
+  return ctx.quit ? *ctx.quit : app::QuitFlag::Process();
+}
+
+// Line breaks of the wire (CR LF, or a lone CR) as the edit shows them.
+QString ForDisplay(QString text) {
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return text;
+}
+
+}  // namespace
+
+CReceiveDlg::CReceiveDlg(ReceiveContext context)
+    : QDialog(nullptr),
+      ctx_(std::move(context)),
+      profile_(*ctx_.registry),
+      codec_(*ctx_.codePage, ctx_.system->AnsiCodePage()),
+      saver_(*ctx_.registry) {
+  if (!ctx_.sendDatagram)
+    ctx_.sendDatagram = [](std::string_view, std::string_view, std::string_view) { return 0; };
+  pollTimer_.setSingleShot(true);
+  connect(&pollTimer_, &QTimer::timeout, this, &CReceiveDlg::OnPoll);
+}
+
+CReceiveDlg::~CReceiveDlg() {
+  // A window deleted without the Exit command still saves what it holds.
+  if (created_ && !destroyed_) DestroyWindow();
+}
+
+bool CReceiveDlg::Create() {
+  if (created_) return true;
+  ui::BuiltDialog built = ui::BuildDialog(this, res::kReceiveDialog, &res::kReceiveMenu);
+  menuBar_ = built.menuBar;
+  QWidget* client = built.client;
+  fromLabel_ = ui::FindControl<QLabel>(client, res::IDC_MSG_FROM);
+  onLabel_ = ui::FindControl<QLabel>(client, res::IDC_MSG_ON);
+  autoRespondBox_ = ui::FindControl<QCheckBox>(client, res::IDC_AUTO_RESPOND);
+  showResponseBox_ = ui::FindControl<QCheckBox>(client, res::IDC_SHOW_RESPONSE);
+  textEdit_ = ui::FindControl<QPlainTextEdit>(client, res::IDC_MSG_TEXT);
+  currentLabel_ = ui::FindControl<QLabel>(client, res::IDC_CURRENT_COUNT);
+  totalLabel_ = ui::FindControl<QLabel>(client, res::IDC_TOTAL_COUNT);
+  if (!fromLabel_ || !onLabel_ || !autoRespondBox_ || !showResponseBox_ || !textEdit_ ||
+      !currentLabel_ || !totalLabel_ || !menuBar_)
+    return false;
+  // Names and texts come from the network: never taken as markup.
+  for (QLabel* label : {fromLabel_, onLabel_, currentLabel_, totalLabel_})
+    label->setTextFormat(Qt::PlainText);
+
+  // Tool bar 133 in the top 14 units the template leaves free.
+  toolBar_ = ui::BuildToolBar(res::kReceiveToolBar, client);
+  toolBar_->setGeometry(0, 0, client->width(), built.units.Y(14));
+  toolBar_->show();
+
+  // Message map: menu bar, tool bar, check boxes.
+  connect(menuBar_, &QMenuBar::triggered, this,
+          [this](QAction* action) { OnCommand(ui::CommandId(action)); });
+  connect(toolBar_, &QToolBar::actionTriggered, this,
+          [this](QAction* action) { OnCommand(ui::CommandId(action)); });
+  ui::ApplyCommandRuleOnShow(menuBar_, [this](int id) {
+    ui::CommandState state;
+    state.enabled = isCommandEnabled(id);
+    if (app::IsReceiveCommandCheckable(id)) state.checked = isCommandChecked(id);
+    return state;
+  });
+  connect(autoRespondBox_, &QCheckBox::clicked, this, [this] {
+    updateData(true);
+    WriteOption(profile_, kOptAutoRespond, autoRespond_ != 0);
+  });
+  connect(showResponseBox_, &QCheckBox::clicked, this, [this] {
+    updateData(true);
+    WriteOption(profile_, kOptShowResponse, showResponse_ != 0);
+  });
+
+  sendDialog_ = ctx_.makeSendDialog ? ctx_.makeSendDialog(this) : nullptr;
+  if (!sendDialog_) sendDialog_ = std::make_unique<NullSendDialog>();
+
+  created_ = true;
+  OnInitDialog();
+  return true;
+}
+
+void CReceiveDlg::OnInitDialog() {
+  // The icon, owned by the first window that adds it: this one.
+  const QIcon icon = ctx_.icon.isNull() ? res::LoadIconResource(res::IDI_MAINFRAME) : ctx_.icon;
+  tray_ = std::make_unique<ui::TrayIcon>(this, icon, OwnerOf(ctx_), ctx_.trayAvailable);
+  connect(tray_.get(), &ui::TrayIcon::commandTriggered, this, &CReceiveDlg::OnTrayCommand);
+  tray_->Add();
+  if (tray_->usesOtherHome()) menuBar_->addMenu(tray_->NewOtherHomeMenu(menuBar_));
+
+  setWindowIcon(icon);
+
+  autoStart_ = ReadAutostartFlag(*ctx_.registry) ? 1 : 0;
+  const OptionFlags options = LoadOptions(profile_);
+  autoRespond_ = options.autoRespond ? 1 : 0;
+  showResponse_ = options.showResponse ? 1 : 0;
+  autoPopup_ = options.autoPopup ? 1 : 0;
+  autoBeep_ = options.autoBeep ? 1 : 0;
+  updateData(false);
+  LoadSavedMessages(*ctx_.registry, store_);
+  store_.ShowNewest();
+
+  const QString title = ui::LoadStringResource(res::IDS_APP_TITLE);
+  setWindowTitle(title.isEmpty() ? QStringLiteral("Tessivane") : title);
+
+  RefreshCounters();
+  RefreshMessageView();
+  lastCaptured_.Clear();
+
+  const bool capture = IsPopupCaptureMode();
+  IArrivalView& view = *this;
+  arrivals_ = std::make_unique<ArrivalProcessor>(profile_, *ctx_.system, ctx_.sendDatagram, view,
+                                                 capture);
+  if (capture) {
+    if (autoBeep_ == 0) app::RunBeepServiceCommand(*ctx_.system, true);
+    if (ctx_.hook) ctx_.hook->StartFunc(reinterpret_cast<uintptr_t>(this));
+    captureActive_ = true;
+  } else {
+    pollTimer_.start(ctx_.pollIntervalMs);
+  }
+}
+
+// ---- Data exchange and display ----------------------------------------------
+
+void CReceiveDlg::updateData(bool take) {
+  if (!created_) return;
+  if (take) {
+    autoRespond_ = autoRespondBox_->isChecked() ? 1 : 0;
+    showResponse_ = showResponseBox_->isChecked() ? 1 : 0;
+    return;
+  }
+  fromLabel_->setText(firstHeaderLine_);
+  onLabel_->setText(secondHeaderLine_);
+  if (textEdit_->toPlainText() != messageText_) textEdit_->setPlainText(messageText_);
+  currentLabel_->setText(currentCounterText_);
+  totalLabel_->setText(totalCounterText_);
+  autoRespondBox_->setChecked(autoRespond_ != 0);
+  showResponseBox_->setChecked(showResponse_ != 0);
+}
+
+QString CReceiveDlg::FromBytes(std::string_view bytes) const { return codec_.ToQString(bytes); }
+
+void CReceiveDlg::RefreshCounters() {
+  updateData(true);
+  const CounterTexts texts = store_.RefreshCounters();
+  currentCounterText_ = QString::fromStdString(texts.current);
+  totalCounterText_ = QString::fromStdString(texts.total);
+  updateData(false);
+  UpdateToolBar();
+}
+
+void CReceiveDlg::RefreshMessageView() {
+  updateData(true);
+  const MessageViewTexts texts = store_.RefreshMessageView();
+  firstHeaderLine_ = FromBytes(texts.firstHeaderLine);
+  secondHeaderLine_ = FromBytes(texts.secondHeaderLine);
+  messageText_ = ForDisplay(FromBytes(texts.text));
+  updateData(false);
+}
+
+void CReceiveDlg::ShowAndActivate() { ui::ShowAndActivate(this); }
+
+// ---- Update rules -----------------------------------------------------------
+
+app::ReceiveCommandState CReceiveDlg::CommandState() const {
+  app::ReceiveCommandState s;
+  s.total = store_.total();
+  s.current = store_.current();
+  s.autoStart = autoStart_ != 0;
+  s.autoPopup = autoPopup_ != 0;
+  s.autoBeep = autoBeep_ != 0;
+  s.userInfoAvailable = false;  // the User Info dialog is not part of this build yet
+  return s;
+}
+
+bool CReceiveDlg::isCommandEnabled(int id) const {
+  return app::IsReceiveCommandEnabled(id, CommandState());
+}
+
+bool CReceiveDlg::isCommandChecked(int id) const {
+  return app::IsReceiveCommandChecked(id, CommandState());
+}
+
+void CReceiveDlg::UpdateToolBar() {
+  if (!toolBar_) return;
+  ui::ApplyCommandRule(toolBar_->actions(), [this](int id) {
+    ui::CommandState state;
+    state.enabled = isCommandEnabled(id);
+    return state;
+  });
+}
+
+// ---- Intake -------------------------------------------------------------------
+
+bool CReceiveDlg::IsPopupCaptureMode() const {
+  return ctx_.isPopupCaptureMode && ctx_.isPopupCaptureMode() != 0;
+}
+
+void CReceiveDlg::RunArrivals(uint32_t previousPosition, uint32_t previousTotal) {
+  ArrivalFlags flags;
+  flags.autoPopup = autoPopup_ != 0;
+  flags.autoBeep = autoBeep_ != 0;
+  flags.autoRespond = autoRespond_ != 0;
+  const ArrivalResult result =
+      arrivals_->ProcessArrivals(store_, previousPosition, previousTotal, flags);
+  if (result.newMessages > 0) SaveMessages();
+}
+
+void CReceiveDlg::OnPoll() {
+  if (destroyed_) return;
+  // Polls never overlap, also while a box opened during this one runs its
+  // own loop.
+  pollTimer_.stop();
+  updateData(true);
+  const uint32_t position = store_.current();
+  const uint32_t total = store_.total();
+  if (ctx_.readMessageSlot) {
+    std::vector<MessageRecord> arrived;
+    (void)ctx_.readMessageSlot(arrived, showResponse_);
+    if (!arrived.empty()) store_.Append(std::move(arrived));
+  }
+  RunArrivals(position, total);
+  if (!destroyed_) pollTimer_.start(ctx_.pollIntervalMs);
+}
+
+void CReceiveDlg::OnCopyData(const app::CopyDataRecord& record) {
+  if (destroyed_) return;
+  updateData(true);
+  const uint32_t position = store_.current();
+  const uint32_t total = store_.total();
+  if (record.lpData != nullptr) {
+    const std::string text = app::CapturedText(record);
+    if (lastCaptured_.IsRepeat(text)) return;
+    lastCaptured_.Set(text);
+    const PopupFields fields = ParsePopupText(text, *ctx_.system);
+    try {
+      MessageRecord captured =
+          MessageRecord::FromFields(fields.time, fields.sender, fields.receiver, fields.text);
+      if (showResponse_ != 0 || !IsAutomaticMessage(fields.sender))
+        store_.Append(std::move(captured));
+    } catch (const std::bad_alloc&) {
+      if (ctx_.messageBox) ctx_.messageBox->Show(kInsufficientMemory);
+    } catch (const std::length_error&) {
+      if (ctx_.messageBox) ctx_.messageBox->Show(kInsufficientMemory);
+    }
+  }
+  RunArrivals(position, total);
+}
+
+// ---- Commands -----------------------------------------------------------------
+
+bool CReceiveDlg::OnCommand(int id) {
+  if (!created_ || destroyed_ || !isCommandEnabled(id)) return false;
+  switch (id) {
+    case app::kCmdSend:
+      sendDialog_->Show();
+      break;
+    case app::kCmdResponse:
+      if (store_.current() != 0 && !store_.empty()) {
+        std::string sender;
+        store_.GetRecordFields(store_.current() - 1, nullptr, &sender, nullptr, nullptr);
+        sendDialog_->SetReceiverLine(SenderWithoutMark(sender));
+      }
+      sendDialog_->Show();
+      break;
+    case app::kCmdDelete:
+      if (store_.Delete()) {
+        RefreshCounters();
+        RefreshMessageView();
+        HideIfEmpty();
+        lastCaptured_.Clear();
+        SaveMessages();
+      }
+      break;
+    case app::kCmdDeleteAll:
+      store_.DeleteAll();
+      RefreshCounters();
+      RefreshMessageView();
+      HideIfEmpty();
+      lastCaptured_.Clear();
+      SaveMessages();
+      break;
+    case app::kCmdPrevious:
+      store_.Previous();
+      RefreshCounters();
+      RefreshMessageView();
+      break;
+    case app::kCmdNext:
+      store_.Next();
+      RefreshCounters();
+      RefreshMessageView();
+      break;
+    case app::kCmdExit:
+      OnCancel();
+      break;
+    case app::kCmdAutoStart: {
+      bool flag = autoStart_ != 0;
+      ToggleAutostart(*ctx_.registry, *ctx_.system, flag);
+      autoStart_ = flag ? 1 : 0;
+      break;
+    }
+    case app::kCmdAutoPopup:
+      autoPopup_ = autoPopup_ ? 0 : 1;
+      WriteOption(profile_, kOptAutoPopup, autoPopup_ != 0);
+      break;
+    case app::kCmdAutoBeep:
+      autoBeep_ = autoBeep_ ? 0 : 1;
+      // Off stops the system's beep service, on starts it again.
+      app::RunBeepServiceCommand(*ctx_.system, autoBeep_ == 0);
+      break;
+    case app::kCmdAbout:
+    case app::kCmdTrayAbout:
+      if (ctx_.showAbout)
+        ctx_.showAbout(this);
+      else
+        ui::AboutDlg::ShowModal(this);
+      break;
+    case app::kCmdTrayShow:
+      ShowAndActivate();
+      break;
+    case app::kCmdTrayExit:
+      QuitOf(ctx_).Set();
+      // Posted, as the icon menu posts Cancel: the window goes once the menu
+      // has returned.
+      QMetaObject::invokeMethod(this, &CReceiveDlg::OnCancel, Qt::QueuedConnection);
+      break;
+    default:
+      return false;
+  }
+  UpdateToolBar();
+  return true;
+}
+
+void CReceiveDlg::OnTrayCommand(int id) { OnCommand(id); }
+
+void CReceiveDlg::OnCancel() {
+  if (destroyed_) return;
+  if (QuitOf(ctx_).isSet()) {
+    DestroyWindow();
+    return;
+  }
+  showMinimized();
+  // Without a notification area the task bar is the way back.
+  if (!tray_ || !tray_->usesOtherHome()) hide();
+}
+
+void CReceiveDlg::HideIfEmpty() {
+  if (!store_.empty()) return;
+  // A hidden window stays hidden; a shown one is minimised, which hides it.
+  if (isVisible()) showMinimized();
+}
+
+void CReceiveDlg::reject() { OnCancel(); }
+
+void CReceiveDlg::accept() { OnCancel(); }
+
+void CReceiveDlg::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      // The OK command: the same as Exit.
+      OnCommand(app::kCmdExit);
+      event->accept();
+      return;
+    case Qt::Key_Escape:
+      OnCancel();
+      event->accept();
+      return;
+    default:
+      QDialog::keyPressEvent(event);
+  }
+}
+
+void CReceiveDlg::closeEvent(QCloseEvent* event) {
+  if (destroyed_) {
+    event->accept();
+    return;
+  }
+  event->ignore();
+  OnCancel();
+}
+
+void CReceiveDlg::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange || destroyed_) return;
+  // The window never stays minimised on the task bar, unless there is no
+  // notification area to come back from.
+  if (isMinimized() && (!tray_ || !tray_->usesOtherHome())) hide();
+}
+
+// ---- Session end and destruction ---------------------------------------------
+
+void CReceiveDlg::SaveMessages() { saver_.Save(store_); }
+
+void CReceiveDlg::OnQueryEndSession() {
+  if (created_ && !destroyed_) SaveMessages();
+}
+
+void CReceiveDlg::DestroyWindow() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  pollTimer_.stop();
+  if (tray_) tray_->Remove();
+  if (captureActive_) {
+    app::RunBeepServiceCommand(*ctx_.system, false);
+    if (ctx_.hook) ctx_.hook->StopFunc();
+    captureActive_ = false;
+  }
+  SaveMessages();
+  store_.RemoveAllRecords();
+  store_.SetTotal(0);
+  store_.SetCurrent(0);
+  hide();
+  // The Send dialog goes with its owner.
+  sendDialog_.reset();
+  emit windowDestroyed();
+}
+
+}  // namespace vantrel

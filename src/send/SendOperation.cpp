@@ -14,15 +14,15 @@ SendOutcome RunSendOperation(SendFields& fields, SendHistory& history,
 
   fields.receiverLine = TrimBlanks(fields.receiverLine);
   if (fields.receiverLine.empty()) {
-    show(kNoReceiverText);
+    show(kInvalidReceiverText);
     return SendOutcome::kRejected;
   }
   if (fields.sender.empty()) {
-    show(kNoSenderText);
+    show(kInvalidSenderText);
     return SendOutcome::kRejected;
   }
   if (fields.message.empty()) {
-    show(kNoMessageText);
+    show(kInvalidMessageText);
     return SendOutcome::kRejected;
   }
 

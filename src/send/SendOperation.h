@@ -18,9 +18,9 @@ namespace vantrel {
 class INetworkDirectory;
 
 // The boxes of the Send operation, word for word.
-inline constexpr std::string_view kNoReceiverText = "Please select a valid reciever.";
-inline constexpr std::string_view kNoSenderText = "Invalid sender.";
-inline constexpr std::string_view kNoMessageText = "Please input an valid message.";
+inline constexpr std::string_view kInvalidReceiverText = "Please select a valid reciever.";
+inline constexpr std::string_view kInvalidSenderText = "Invalid sender.";
+inline constexpr std::string_view kInvalidMessageText = "Please input an valid message.";
 inline constexpr std::string_view kSendFailedText = "Sorry, send failed.";
 
 // The sender name when the computer has no name.

@@ -188,9 +188,157 @@ inline constexpr DialogTemplate kAboutDialog{
     .controls = kAboutControls,
 };
 
+// ---- Dialog 137: Select Receiver ---------------------------------------------
+inline constexpr ControlTemplate kSelectReceiverControls[] = {
+    {.kind = ControlKind::Static,
+     .text = "This tree supports multi-selection:",
+     .rect = {7, 7, 112, 8}},
+    {.id = IDC_RECEIVER_TREE,
+     .kind = ControlKind::TreeView,
+     .rect = {7, 17, 127, 113},
+     .style = style::kHasButtons | style::kHasLines | style::kLinesAtRoot |
+              style::kShowSelAlways | style::kNoDragDrop | style::kBorder | style::kTabStop},
+    {.id = IDOK,
+     .kind = ControlKind::DefPushButton,
+     .text = "OK",
+     .rect = {142, 7, 32, 14},
+     .style = style::kTabStop},
+    {.id = IDCANCEL,
+     .kind = ControlKind::PushButton,
+     .text = "Cancel",
+     .rect = {142, 24, 32, 14},
+     .style = style::kTabStop},
+    {.id = IDC_SELECT_ALL,
+     .kind = ControlKind::PushButton,
+     .text = "Sel All",
+     .rect = {142, 50, 32, 14},
+     .style = style::kTabStop},
+    {.id = IDC_REFRESH,
+     .kind = ControlKind::PushButton,
+     .text = "Refresh",
+     .rect = {142, 67, 32, 14},
+     .style = style::kTabStop},
+    {.id = IDC_SEARCH_ANIMATION,
+     .kind = ControlKind::Animation,
+     .rect = {142, 100, 32, 30},
+     .style = style::kCenter | style::kTransparent,
+     .image = IDR_SEARCH_AVI},
+};
+
+inline constexpr DialogTemplate kSelectReceiverDialog{
+    .id = IDD_SELECT_RECEIVER,
+    .caption = "Select Reciever",
+    .fontFace = "System",
+    .fontPoints = 10,
+    .width = 181,
+    .height = 137,
+    .style = dlgstyle::kPopup | dlgstyle::kCaption | dlgstyle::kSysMenu | dlgstyle::kResizable,
+    .controls = kSelectReceiverControls,
+};
+
+// ---- Dialog 140: User Info ----------------------------------------------------
+// The grid is not a template control: it takes the place of frame 1031.
+inline constexpr ControlTemplate kUserInfoControls[] = {
+    {.kind = ControlKind::Static, .text = "Double click cell to edit it:", .rect = {7, 7, 84, 8}},
+    {.id = IDC_GRID_PLACE, .kind = ControlKind::Frame, .rect = {7, 16, 179, 146}},
+    {.id = IDC_USER_INFO_OK,
+     .kind = ControlKind::DefPushButton,
+     .text = "OK",
+     .rect = {191, 7, 34, 14},
+     .style = style::kTabStop},
+    {.id = IDCANCEL,
+     .kind = ControlKind::PushButton,
+     .text = "Cancel",
+     .rect = {191, 24, 34, 14},
+     .style = style::kTabStop},
+    {.id = IDC_REFRESH,
+     .kind = ControlKind::PushButton,
+     .text = "Refresh",
+     .rect = {191, 58, 34, 14},
+     .style = style::kTabStop},
+    {.id = IDC_SEARCH_ANIMATION,
+     .kind = ControlKind::Animation,
+     .rect = {193, 132, 32, 30},
+     .style = style::kCenter | style::kTransparent,
+     .image = IDR_SEARCH_AVI},
+};
+
+inline constexpr DialogTemplate kUserInfoDialog{
+    .id = IDD_USER_INFO,
+    .caption = "User Info",
+    .fontFace = "System",
+    .fontPoints = 10,
+    .width = 232,
+    .height = 169,
+    .style = dlgstyle::kPopup | dlgstyle::kCaption | dlgstyle::kSysMenu | dlgstyle::kResizable,
+    .controls = kUserInfoControls,
+};
+
+// ---- Dialog 141: Black List ---------------------------------------------------
+inline constexpr ControlTemplate kBlackListControls[] = {
+    {.id = IDC_BLACK_LIST_TITLE,
+     .kind = ControlKind::Static,
+     .text = "Static",
+     .rect = {10, 8, 147, 8},
+     .style = style::kNoPrefix},
+    {.kind = ControlKind::Frame, .rect = {7, 6, 157, 53}, .style = style::kEtched},
+    {.kind = ControlKind::Static, .text = "P2P Msg", .rect = {81, 20, 30, 8}},
+    {.kind = ControlKind::Static, .text = "BC Msg", .rect = {127, 20, 27, 8}},
+    {.kind = ControlKind::Static, .text = "No auto-response", .rect = {13, 33, 59, 8}},
+    {.kind = ControlKind::Static, .text = "No auto-popup", .rect = {13, 47, 59, 8}},
+    {.id = IDC_NO_RESPOND_P2P,
+     .kind = ControlKind::CheckBox,
+     .rect = {92, 34, 8, 8},
+     .style = style::kTabStop},
+    {.id = IDC_NO_RESPOND_BC,
+     .kind = ControlKind::CheckBox,
+     .rect = {135, 34, 8, 8},
+     .style = style::kTabStop},
+    {.id = IDC_NO_POPUP_P2P,
+     .kind = ControlKind::CheckBox,
+     .rect = {92, 48, 8, 8},
+     .style = style::kTabStop},
+    {.id = IDC_NO_POPUP_BC,
+     .kind = ControlKind::CheckBox,
+     .rect = {135, 48, 8, 8},
+     .style = style::kTabStop},
+    {.kind = ControlKind::HLine, .rect = {7, 18, 157, 1}},
+    {.kind = ControlKind::HLine, .rect = {7, 30, 157, 1}},
+    {.kind = ControlKind::HLine, .rect = {7, 44, 157, 1}},
+    {.kind = ControlKind::VLine, .rect = {75, 18, 1, 41}},
+    {.kind = ControlKind::VLine, .rect = {116, 18, 1, 41}},
+    {.kind = ControlKind::Static,
+     .text = "P2P Msg: Person to person message",
+     .rect = {7, 62, 122, 8}},
+    {.kind = ControlKind::Static, .text = "BC Msg: Broadcast message", .rect = {7, 72, 96, 8}},
+    {.id = IDCANCEL,
+     .kind = ControlKind::PushButton,
+     .text = "Cancel",
+     .rect = {52, 86, 29, 14},
+     .style = style::kTabStop},
+    {.id = IDOK,
+     .kind = ControlKind::DefPushButton,
+     .text = "OK",
+     .rect = {89, 86, 29, 14},
+     .style = style::kTabStop},
+};
+
+inline constexpr DialogTemplate kBlackListDialog{
+    .id = IDD_BLACK_LIST,
+    .caption = "Black List",
+    .fontFace = "System",
+    .fontPoints = 10,
+    .width = 171,
+    .height = 107,
+    .style = dlgstyle::kPopup | dlgstyle::kCaption | dlgstyle::kSysMenu | dlgstyle::kModalFrame,
+    .controls = kBlackListControls,
+};
+
 // ---- Lookup -----------------------------------------------------------------
-inline constexpr const DialogTemplate* kDialogs[] = {&kAboutDialog, &kSendDialog,
-                                                     &kReceiveDialog};
+inline constexpr const DialogTemplate* kDialogs[] = {
+    &kAboutDialog,          &kSendDialog,     &kReceiveDialog,
+    &kSelectReceiverDialog, &kUserInfoDialog, &kBlackListDialog,
+};
 
 constexpr const DialogTemplate* FindDialog(int id) {
   for (const DialogTemplate* d : kDialogs) {

@@ -70,6 +70,21 @@ inline constexpr int IDC_HOMEPAGE = 1007;
 inline constexpr int IDC_EMAIL = 1008;
 inline constexpr int IDC_ABOUT_VERSION = 1009;
 
+// Select Receiver, dialog 137; User Info, dialog 140 (shared: 1027, 1028).
+inline constexpr int IDC_RECEIVER_TREE = 1025;
+inline constexpr int IDC_REFRESH = 1027;
+inline constexpr int IDC_SEARCH_ANIMATION = 1028;
+inline constexpr int IDC_SELECT_ALL = 1029;
+inline constexpr int IDC_USER_INFO_OK = 1030;
+inline constexpr int IDC_GRID_PLACE = 1031;  // placeholder the grid takes over
+
+// Black List, dialog 141: the title line and the four check boxes (1006 + bit).
+inline constexpr int IDC_BLACK_LIST_TITLE = 1005;
+inline constexpr int IDC_NO_RESPOND_P2P = 1006;
+inline constexpr int IDC_NO_RESPOND_BC = 1007;
+inline constexpr int IDC_NO_POPUP_P2P = 1008;
+inline constexpr int IDC_NO_POPUP_BC = 1009;
+
 // Commands of menu 130 and tool bar 133.
 inline constexpr int ID_MESSAGE_SEND = 32771;
 inline constexpr int ID_MESSAGE_DELETE = 32772;

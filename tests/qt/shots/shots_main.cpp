@@ -144,6 +144,15 @@ QWidget* TrayIcon() {
   return owner;
 }
 
+// A dialog template on its own, for dialogs whose window does not exist yet.
+std::function<QWidget*()> Template(const res::DialogTemplate& tmpl) {
+  return [&tmpl]() -> QWidget* {
+    auto* dialog = new QDialog;
+    ui::BuildDialog(dialog, tmpl);
+    return dialog;
+  };
+}
+
 std::vector<Shot> Shots() {
   return {
       {"about", [] { return new ui::AboutDlg; }},
@@ -153,6 +162,9 @@ std::vector<Shot> Shots() {
       {"tray-menu", TrayMenu, {300, 200}},
       {"artwork", Artwork},
       {"tray-icon", TrayIcon, {600, 40}},
+      {"select-receiver-template", Template(res::kSelectReceiverDialog)},
+      {"user-info-template", Template(res::kUserInfoDialog)},
+      {"black-list-template", Template(res::kBlackListDialog)},
   };
 }
 

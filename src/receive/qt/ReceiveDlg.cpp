@@ -378,9 +378,10 @@ void CReceiveDlg::OnCancel() {
 }
 
 void CReceiveDlg::HideIfEmpty() {
-  if (!store_.empty()) return;
-  // A hidden window stays hidden; a shown one is minimised, which hides it.
-  if (isVisible()) showMinimized();
+  if (!store_.empty() || !isVisible()) return;
+  // Minimising hides the window (see changeEvent); a hidden one stays hidden.
+  showMinimized();
+  if (!tray_ || !tray_->usesOtherHome()) hide();
 }
 
 void CReceiveDlg::reject() { OnCancel(); }
@@ -417,16 +418,29 @@ void CReceiveDlg::changeEvent(QEvent* event) {
   QDialog::changeEvent(event);
   if (event->type() != QEvent::WindowStateChange || destroyed_) return;
   // The window never stays minimised on the task bar, unless there is no
-  // notification area to come back from.
-  if (isMinimized() && (!tray_ || !tray_->usesOtherHome())) hide();
+  // notification area to come back from. The state changes before a
+  // showMinimized() makes the window visible, so the hiding waits for that.
+  if (isMinimized() && (!tray_ || !tray_->usesOtherHome())) {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          if (isMinimized() && !destroyed_) hide();
+        },
+        Qt::QueuedConnection);
+  }
 }
 
 // ---- Session end and destruction ---------------------------------------------
 
-void CReceiveDlg::SaveMessages() { saver_.Save(store_); }
+void CReceiveDlg::SaveMessages(bool always) {
+  // After changes, only what differs from the last save is written; at the
+  // end of the session and at destruction the key is written in any case.
+  if (always) saver_.Forget();
+  saver_.Save(store_);
+}
 
 void CReceiveDlg::OnQueryEndSession() {
-  if (created_ && !destroyed_) SaveMessages();
+  if (created_ && !destroyed_) SaveMessages(true);
 }
 
 void CReceiveDlg::DestroyWindow() {
@@ -439,7 +453,7 @@ void CReceiveDlg::DestroyWindow() {
     if (ctx_.hook) ctx_.hook->StopFunc();
     captureActive_ = false;
   }
-  SaveMessages();
+  SaveMessages(true);
   store_.RemoveAllRecords();
   store_.SetTotal(0);
   store_.SetCurrent(0);

@@ -156,7 +156,7 @@ class CReceiveDlg : public QDialog, private IArrivalView {
   void OnTrayCommand(int id);
   void HideIfEmpty();
   void RunArrivals(uint32_t previousPosition, uint32_t previousTotal);
-  void SaveMessages();
+  void SaveMessages(bool always = false);
   bool IsPopupCaptureMode() const;
   app::ReceiveCommandState CommandState() const;
   QString FromBytes(std::string_view bytes) const;

@@ -5,6 +5,13 @@
 //   interop_peer respond [--seconds N]      answer name queries on UDP 137 until killed
 //   interop_peer check NAME                 the name check; exit 0 exists, 1 does not
 //   interop_peer resolve NAME [SUFFIX]      the NetBIOS lookup alone; exit 0 found, 1 not
+//   interop_peer send SENDER RECEIVER TEXT  SendMessengerDatagram; exit 0 sent, 1 not
+//   interop_peer receive N [--timeout S]    own the mailslot (and answer for our names, as the
+//                                           program does), print N Message records as they
+//                                           are drained (ShowResponse on); exit 0 when N came
+//
+// Texts on the command line may hold \r, \n, \t, \\ and \xHH escapes; record fields are
+// printed with the same escapes.
 //
 // Exit codes: 0 success, 1 the operation's negative outcome, 2 usage or setup error.
 #include <signal.h>
@@ -18,10 +25,16 @@
 #include <thread>
 #include <vector>
 
+#include "platform/MessageBox.h"
 #include "platform/linux/LinuxNetwork.h"
+#include "platform/linux/LinuxSystemInfo.h"
 #include "platform/linux/NbnsIdentity.h"
 #include "platform/linux/NbnsNameCheck.h"
 #include "platform/linux/NbnsResponderService.h"
+#include "platform/linux/SqliteRegistry.h"
+#include "receive/Profile.h"
+#include "transport/MailslotEndpoint.h"
+#include "transport/Messenger.h"
 
 namespace vantrel::interop {
 namespace {
@@ -39,7 +52,9 @@ int Usage() {
   std::fprintf(stderr,
                "usage: interop_peer [--smbconf PATH] respond [--seconds N]\n"
                "       interop_peer [--smbconf PATH] check NAME\n"
-               "       interop_peer [--smbconf PATH] resolve NAME [SUFFIX-HEX]\n");
+               "       interop_peer [--smbconf PATH] resolve NAME [SUFFIX-HEX]\n"
+               "       interop_peer [--smbconf PATH] send SENDER RECEIVER TEXT\n"
+               "       interop_peer [--smbconf PATH] receive N [--timeout SECONDS]\n");
   return 2;
 }
 
@@ -133,6 +148,129 @@ int Check(const Options& o) {
   return (netbios != 0 || probe == 1) ? 0 : 1;
 }
 
+// Message boxes become lines on standard error.
+class StderrBox : public IMessageBox {
+ public:
+  void Show(std::string_view text) override {
+    std::fprintf(stderr, "message box: %.*s\n", static_cast<int>(text.size()), text.data());
+  }
+};
+
+std::string Unescape(std::string_view in) {
+  std::string out;
+  for (size_t i = 0; i < in.size(); ++i) {
+    if (in[i] != '\\' || i + 1 >= in.size()) {
+      out.push_back(in[i]);
+      continue;
+    }
+    char c = in[++i];
+    if (c == 'r') {
+      out.push_back('\r');
+    } else if (c == 'n') {
+      out.push_back('\n');
+    } else if (c == 't') {
+      out.push_back('\t');
+    } else if (c == 'x' && i + 2 < in.size()) {
+      out.push_back(static_cast<char>(std::strtoul(std::string(in.substr(i + 1, 2)).c_str(),
+                                                   nullptr, 16)));
+      i += 2;
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string Escape(std::string_view in) {
+  std::string out;
+  char hex[8];
+  for (char ch : in) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c < 0x20 || c >= 0x7F) {
+      std::snprintf(hex, sizeof hex, "\\x%02x", c);
+      out += hex;
+    } else {
+      out.push_back(ch);
+    }
+  }
+  return out;
+}
+
+int Send(const Options& o) {
+  if (o.args.size() != 4) return Usage();
+  linux::LinuxNetwork network;
+  Identity identity = linux::LoadIdentity(o.smbConf);
+  auto check = linux::MakeNameCheck(identity, network);
+  auto hive = SqliteRegistry::CreateTemporary();
+  if (!hive) return 2;
+  Profile profile(*hive);
+  StderrBox box;
+  Messenger messenger(profile, *check, network, box, identity);
+  int result = messenger.SendMessengerDatagram(Unescape(o.args[1]), Unescape(o.args[2]),
+                                               Unescape(o.args[3]));
+  std::printf("result: %d\nfailure: %s\nname: %s\n", result,
+              SendFailureText(messenger.LastFailure()), messenger.LastName().c_str());
+  return result == 1 ? 0 : 1;
+}
+
+int Receive(const Options& o) {
+  if (o.args.size() != 2) return Usage();
+  long wanted = std::atol(o.args[1].c_str());
+  linux::LinuxNetwork network;
+  linux::SystemSources sources;
+  sources.smbConfPath = o.smbConf;
+  linux::LinuxSystemInfo system(sources);
+  StderrBox box;
+  Identity identity = linux::LoadIdentity(system, o.smbConf);
+  MailslotEndpoint endpoint(network, system, box, identity);
+  if (endpoint.OpenMessageSlot() != 1) {
+    std::printf("mailslot: not owned (%s)\n", BindFailureText(endpoint.OpenFailure()));
+    return 2;
+  }
+  // As the program does: answer for our names while we receive.
+  linux::NbnsResponderService responder(identity, network);
+  linux::ResponderState state = responder.Start();
+  std::printf("computer: %s\nresponder: %s\nmailslot: owned\n", identity.computerName.c_str(),
+              linux::ResponderStateText(state));
+  auto start = std::chrono::steady_clock::now();
+  long got = 0;
+  std::vector<MessageRecord> records;
+  while (!g_stop && got < wanted &&
+         (o.seconds < 0 || static_cast<double>(ElapsedMs(start)) < o.seconds * 1000)) {
+    records.clear();
+    if (endpoint.ReadMessageSlot(records, 1) != 1) {
+      std::printf("drain: failed\n");
+      return 2;
+    }
+    for (const MessageRecord& r : records) {
+      MessageFields f = r.Fields();
+      std::printf("record: size=%u time=%.*s sender=%s receiver=%s text=%s\n", r.SizePrefix(),
+                  static_cast<int>(f.time.size()), f.time.data(), Escape(f.sender).c_str(),
+                  Escape(f.receiver).c_str(), Escape(f.text).c_str());
+      std::string hex;
+      char byte[4];
+      for (uint8_t b : r.bytes()) {
+        std::snprintf(byte, sizeof byte, "%02x", b);
+        hex += byte;
+      }
+      std::printf("record-hex: %s\n", hex.c_str());
+      ++got;
+    }
+    if (records.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  MailslotCounters c = endpoint.Counters();
+  std::printf("received: %ld\nudp-received: %llu\ndropped: %llu\n", got,
+              static_cast<unsigned long long>(c.received),
+              static_cast<unsigned long long>(c.Dropped()));
+  return got >= wanted ? 0 : 1;
+}
+
 int Run(int argc, char** argv) {
   Options o;
   if (!ParseOptions(argc, argv, o)) return Usage();
@@ -145,6 +283,8 @@ int Run(int argc, char** argv) {
   if (cmd == "respond") return Respond(o);
   if (cmd == "check") return Check(o);
   if (cmd == "resolve") return Resolve(o);
+  if (cmd == "send") return Send(o);
+  if (cmd == "receive") return Receive(o);
   return Usage();
 }
 

@@ -6,7 +6,9 @@
 #   lan.sh run A cmd [args...]   run a command on host A (its host name is "A")
 #   lan.sh addr A                print host A's address
 #   lan.sh hosts                 print "name address" for every host
-#   lan.sh nmbd A [WORKGROUP]    start Samba's nmbd on host A with a private smb.conf
+#   lan.sh nmbd A [WORKGROUP [LINE...]]
+#                                start Samba's nmbd on host A with a private smb.conf; each
+#                                LINE ("wins support = yes") is added to its [global]
 #   lan.sh down                  stop everything started on the LAN and remove it (idempotent)
 #   lan.sh gc                    remove LANs whose owner process has gone
 #
@@ -139,8 +141,9 @@ cmd_hosts() {
 
 # Samba's nmbd on a host, with everything it writes under the LAN's state directory.
 cmd_nmbd() {
-  [ $# -ge 1 ] || die "usage: lan.sh nmbd HOST [WORKGROUP]"
+  [ $# -ge 1 ] || die "usage: lan.sh nmbd HOST [WORKGROUP [LINE...]]"
   local h="$1" wg="${2:-WORKGROUP}"
+  shift $(( $# >= 2 ? 2 : 1 ))
   valid_name "$wg" || die "bad workgroup '$wg'"
   host_addr "$h" >/dev/null
   command -v nmbd >/dev/null || die "Samba's nmbd is not installed"
@@ -168,6 +171,11 @@ cmd_nmbd() {
   dns proxy = no
   server role = standalone server
 EOF
+  local line
+  for line in "$@"; do
+    case "$line" in *$'\n'*|*'['*) die "bad smb.conf line '$line'" ;; esac
+    echo "  $line" >>"$dir/smb.conf"
+  done
   ip netns exec "$(ns_of "$h")" unshare --uts -- \
     sh -c 'hostname "$0" && exec nmbd --foreground --no-process-group -s "$1"' \
     "$h" "$dir/smb.conf" </dev/null >"$dir/log/stdout" 2>&1 &
@@ -243,7 +251,7 @@ cmd_gc() {
 }
 
 main() {
-  [ $# -ge 1 ] || { sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+  [ $# -ge 1 ] || { sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
   local cmd="$1"; shift
   case "$cmd" in
     check) cmd_check ;;

@@ -58,9 +58,12 @@ wait_for_line() {
   done
 }
 
-# A minimal smb.conf for host $1 (workgroup $2) so that nothing is read from the machine's own.
+# A minimal smb.conf for host $1 (workgroup $2) so that nothing is read from the machine's own;
+# further arguments are extra [global] lines; CONF_TAG (optional) tells two confs of one host
+# apart.
 write_smbconf() {
-  local host="$1" wg="$2" dir="$WORK/conf-$1"
+  local host="$1" wg="$2" dir="$WORK/conf-$1${CONF_TAG:-}" line
+  shift 2
   mkdir -p "$dir"
   cat >"$dir/smb.conf" <<CONF
 [global]
@@ -76,6 +79,7 @@ write_smbconf() {
   ncalrpc dir = $dir
   log file = $dir/log
 CONF
+  for line in "$@"; do echo "  $line" >>"$dir/smb.conf"; done
   echo "$dir/smb.conf"
 }
 

@@ -6,8 +6,9 @@ source "$(dirname "$0")/lib.sh"
 command -v nmbd >/dev/null || { echo "SKIP: Samba's nmbd is not installed"; exit $SKIP; }
 : "${INTEROP_PEER:?}"
 
-lan up ALICE SAMBA >/dev/null
+lan up ALICE SAMBA WINS >/dev/null
 lan nmbd SAMBA SAMBAWG >/dev/null
+lan nmbd WINS WINSWG "wins support = yes" >/dev/null
 S=$(lan addr SAMBA)
 confA=$(write_smbconf ALICE LANFOLK)
 peer() { lan run ALICE "$INTEROP_PEER" --smbconf "$confA" "$@"; }
@@ -42,3 +43,21 @@ peer check "$S" >"$WORK/c5" || fail "probe of $S: $(cat "$WORK/c5")"
 [ "$(value_of "$WORK/c5" probe)" = 1 ] || fail "probe of $S: $(cat "$WORK/c5")"
 peer check 198.18.0.77 >"$WORK/c6" && fail "probe of 198.18.0.77: $(cat "$WORK/c6")"
 pass "connection probe"
+
+# With a WINS server: asked first, by unicast; its negative answer ends the WINS step at
+# once, so an absent name still fails quickly (three unanswered WINS questions would take
+# 4.5 s).
+W=$(lan addr WINS)
+confW=$(CONF_TAG=-wins write_smbconf ALICE LANFOLK "wins server = $W")
+lan run ALICE "$INTEROP_PEER" --smbconf "$confW" resolve WINS >"$WORK/w1" \
+  || fail "resolve WINS through WINS: $(cat "$WORK/w1")"
+[ "$(value_of "$WORK/w1" source)" = wins ] || fail "WINS source: $(cat "$WORK/w1")"
+[ "$(value_of "$WORK/w1" address)" = "$W" ] || fail "WINS address: $(cat "$WORK/w1")"
+lan run ALICE "$INTEROP_PEER" --smbconf "$confW" resolve SAMBA >"$WORK/w2" \
+  || fail "resolve SAMBA with a WINS server: $(cat "$WORK/w2")"
+[ "$(value_of "$WORK/w2" source)" = broadcast ] || fail "SAMBA after WINS: $(cat "$WORK/w2")"
+lan run ALICE "$INTEROP_PEER" --smbconf "$confW" resolve NOSUCHHOST >"$WORK/w3" \
+  && fail "NOSUCHHOST found through WINS"
+ms=$(value_of "$WORK/w3" elapsed-ms)
+[ "$ms" -lt 1500 ] || fail "absent name with WINS took ${ms} ms"
+pass "WINS first, then broadcast; absent name with WINS in ${ms} ms"

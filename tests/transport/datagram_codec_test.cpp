@@ -91,11 +91,13 @@ TEST(DatagramCodec, EveryStrictPrefixIsRejected) {
 
 TEST(DatagramCodec, DatagramHeaderFieldsOneAtATime) {
   Bytes smb = Smb(SmbWith([&](SmbSpec& s) { s.data = kBody; }));
+  Bytes frame;  // what the last parse read; the result points into it
   auto parse = [&](auto change) {
     DgmSpec s;
     s.userData = smb;
     change(s);
-    return ParseNetbiosDatagram(Dgm(s));
+    frame = Dgm(s);
+    return ParseNetbiosDatagram(frame);
   };
   EXPECT_EQ(parse([&](DgmSpec& s) { s.type = 0x11; }).status, DatagramParseStatus::kOk);
   EXPECT_EQ(parse([&](DgmSpec& s) {
@@ -172,7 +174,8 @@ TEST(SmbMailslotCodec, FieldsTheReceiverMustIgnore) {
                                 s.mailslot = "\\mailslot\\messngr";
                                 s.data = kBody;
                               })}) {
-    auto r = ParseMailslotWrite(Smb(spec));
+    Bytes smb = Smb(spec);
+    auto r = ParseMailslotWrite(smb);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(Bytes(r.write.data.begin(), r.write.data.end()), kBody);
     EXPECT_TRUE(MailslotNamesEqual(r.write.name, kMessengerMailslot));
@@ -210,7 +213,10 @@ TEST(SmbMailslotCodec, RejectsWhatIsNotAMailslotWrite) {
   Bytes noNul = Smb({.mailslot = std::string(300, 'A'), .data = {}});
   EXPECT_EQ(ParseMailslotWrite(std::span(noNul).first(69 + 256)).status, SmbParseStatus::kBadName);
   // Zero-length data right behind the name is a valid (empty) write.
-  auto empty = ParseMailslotWrite(Smb({.data = {}, .pad = 0}));
+  SmbSpec emptySpec;
+  emptySpec.pad = 0;
+  Bytes emptySmb = Smb(emptySpec);
+  auto empty = ParseMailslotWrite(emptySmb);
   ASSERT_TRUE(empty.ok());
   EXPECT_TRUE(empty.write.data.empty());
 }

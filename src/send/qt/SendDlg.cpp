@@ -303,7 +303,14 @@ void CSendDlg::OnCancel() {
 void CSendDlg::changeEvent(QEvent* event) {
   QDialog::changeEvent(event);
   if (event->type() == QEvent::WindowStateChange && isMinimized() && !LivesInOtherHome()) {
-    hide();
+    // After the minimising has run to its end (showMinimized shows the window
+    // once more after the state changed).
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          if (isMinimized() && !LivesInOtherHome()) hide();
+        },
+        Qt::QueuedConnection);
   }
 }
 

@@ -41,6 +41,7 @@
 #include "ui/AboutDlg.h"
 #include "ui/DialogBuilder.h"
 #include "ui/HyperlinkLabel.h"
+#include "SendShots.h"
 
 namespace vantrel {
 namespace {
@@ -159,6 +160,9 @@ std::vector<Shot> Shots() {
       {"about-hover", AboutHovered},
       {"receive-template", ReceiveTemplate},
       {"send-template", SendTemplate},
+      {"send-empty", shots::SendEmpty},
+      {"send-history", shots::SendWithHistory},
+      {"send-invalid-box", shots::SendInvalidBox, {90, 140}},
       {"tray-menu", TrayMenu, {300, 200}},
       {"artwork", Artwork},
       {"tray-icon", TrayIcon, {600, 40}},

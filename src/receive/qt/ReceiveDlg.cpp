@@ -105,11 +105,13 @@ bool CReceiveDlg::Create() {
     WriteOption(profile_, kOptShowResponse, showResponse_ != 0);
   });
 
-  sendDialog_ = ctx_.makeSendDialog ? ctx_.makeSendDialog(this) : nullptr;
-  if (!sendDialog_) sendDialog_ = std::make_unique<NullSendDialog>();
-
   created_ = true;
   OnInitDialog();
+
+  // The Send dialog comes after the initialisation, so the icon is already
+  // this window's when the dialog tries to add its own.
+  sendDialog_ = ctx_.makeSendDialog ? ctx_.makeSendDialog(this) : nullptr;
+  if (!sendDialog_) sendDialog_ = std::make_unique<NullSendDialog>();
   return true;
 }
 

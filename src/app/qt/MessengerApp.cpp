@@ -1,0 +1,191 @@
+#include "app/qt/MessengerApp.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QSessionManager>
+
+#include "app/qt/LinuxPlatform.h"
+#include "app/qt/SingleInstance.h"
+#include "app/qt/TerminationSignals.h"
+#include "receive/Profile.h"
+#include "receive/qt/SendDlgPort.h"
+#include "res/Resources.h"
+#include "send/qt/SendDlg.h"
+#include "transport/PopupText.h"
+#include "ui/TrayIcon.h"
+
+namespace vantrel::app {
+
+MessengerApp::MessengerApp(AppServices services)
+    : s_(std::move(services)),
+      trayOwner_(s_.trayOwner ? *s_.trayOwner : TrayOwner::Process()),
+      quit_(s_.quit ? *s_.quit : QuitFlag::Process()) {
+  codec_ = std::make_unique<ui::TextCodec>(*s_.codePage, s_.system->AnsiCodePage());
+  if (s_.instanceName.isEmpty()) s_.instanceName = SingleInstance::ServerName();
+}
+
+MessengerApp::~MessengerApp() {
+  // The windows go before the services they use.
+  receive_.reset();
+  delete sendOnly_.data();
+}
+
+QWidget* MessengerApp::mainWindow() const {
+  if (receive_) return receive_.get();
+  return sendOnly_.data();
+}
+
+bool MessengerApp::InitInstance() {
+  // 1. One receiving copy: a running one is brought to the front instead.
+  if (SingleInstance::ActivateRunning(s_.instanceName)) return false;
+
+  if (!s_.startupNotice.empty() && s_.messageBox) s_.messageBox->Show(s_.startupNotice);
+  if (terminating_) return false;
+
+  // 3. The operating mode: the platform, then the mailslot, then (only on
+  // NT without it) the language.
+  ModeQuestions questions;
+  questions.isNtPlatform = [this] { return IsNtPlatform(*s_.system); };
+  questions.openMessageSlot = [this] {
+    return s_.openMessageSlot ? s_.openMessageSlot() : SlotOpenResult::kHeldByOther;
+  };
+  questions.systemLanguageClass = [this] { return SystemLanguageClass(*s_.system); };
+  const ModeDecision decision = DecideOperatingMode(questions, s_.programPath);
+  mode_ = decision.mode;
+  if (!decision.box.empty() && s_.messageBox) s_.messageBox->Show(decision.box);
+  if (terminating_) return false;
+
+  // 4. and 5. The main window, started in the notification area.
+  const bool created =
+      mode_ == OperatingMode::kSenderOnly ? CreateSenderOnlyWindow() : CreateReceiveWindow();
+  if (!created) return false;
+  if (mode_ != OperatingMode::kSenderOnly && s_.startReceiving) s_.startReceiving();
+  return true;
+}
+
+bool MessengerApp::CreateReceiveWindow() {
+  ReceiveContext c;
+  c.registry = s_.registry;
+  c.system = s_.system;
+  c.messageBox = s_.messageBox;
+  c.codePage = s_.codePage;
+  c.isPopupCaptureMode = [this] {
+    return IsPopupCaptureMode(s_.slotHeld && s_.slotHeld(), *s_.system);
+  };
+  c.readMessageSlot = s_.readMessageSlot;
+  c.sendDatagram = s_.sendDatagram;
+  c.hook = s_.hook;
+  c.trayOwner = &trayOwner_;
+  c.quit = &quit_;
+  c.trayAvailable = s_.trayAvailable;
+  c.makeSendDialog = [this](QWidget* owner) { return MakeSendDialog(owner); };
+  c.showAbout = s_.showAbout;
+  receive_ = std::make_unique<CReceiveDlg>(std::move(c));
+  if (!receive_->Create()) {
+    receive_.reset();
+    return false;
+  }
+  connect(receive_.get(), &CReceiveDlg::windowDestroyed, this,
+          &MessengerApp::mainWindowDestroyed);
+
+  // Only the receive window answers a second start.
+  instance_ = std::make_unique<SingleInstance>(s_.instanceName);
+  instance_->Listen();
+  connect(instance_.get(), &SingleInstance::activateRequested, receive_.get(), [this] {
+    if (receive_ && !receive_->isDestroyed()) ui::ShowAndActivate(receive_.get());
+  });
+
+  StartHidden(receive_.get(), receive_->trayIcon() && receive_->trayIcon()->usesOtherHome());
+  return true;
+}
+
+std::unique_ptr<SendDialogPort> MessengerApp::MakeSendDialog(QWidget* owner) {
+  SendDlgServices services;
+  services.sendDatagram = s_.sendDatagram;
+  services.directory = s_.directory;
+  services.isPopupCaptureMode = [this] {
+    return IsPopupCaptureMode(s_.slotHeld && s_.slotHeld(), *s_.system);
+  };
+  services.computerName = [this] { return s_.system->ComputerName(); };
+  services.codec = codec_.get();
+  services.showAbout = s_.showAbout;
+  services.quitFlag = &quit_;
+  services.trayOwner = &trayOwner_;
+  services.trayAvailable = s_.trayAvailable;
+  // Owned by the receive window (its Qt parent) and hidden until Send or
+  // Response shows it.
+  auto* dialog = new CSendDlg(owner, std::move(services));
+  return std::make_unique<SendDlgPort>(dialog, codec_.get());
+}
+
+bool MessengerApp::CreateSenderOnlyWindow() {
+  SendDlgServices services;
+  services.sendDatagram = s_.sendDatagram;
+  services.directory = s_.directory;
+  services.isPopupCaptureMode = [this] {
+    return IsPopupCaptureMode(s_.slotHeld && s_.slotHeld(), *s_.system);
+  };
+  services.computerName = [this] { return s_.system->ComputerName(); };
+  services.codec = codec_.get();
+  services.showAbout = s_.showAbout;
+  services.quitFlag = &quit_;
+  services.trayOwner = &trayOwner_;
+  services.trayAvailable = s_.trayAvailable;
+  sendOnly_ = new CSendDlg(nullptr, std::move(services));
+  // The dialog deletes itself once the icon menu's Exit has destroyed it.
+  connect(sendOnly_.data(), &QObject::destroyed, this, &MessengerApp::mainWindowDestroyed);
+  StartHidden(sendOnly_.data(),
+              sendOnly_->trayIcon() && sendOnly_->trayIcon()->usesOtherHome());
+  return true;
+}
+
+void MessengerApp::StartHidden(QWidget* window, bool otherHome) {
+  // Shown minimised and then hidden: the program starts as the icon in the
+  // notification area. Without one, it starts minimised on the task bar.
+  window->showMinimized();
+  if (!otherHome) window->hide();
+}
+
+void MessengerApp::OnQueryEndSession() {
+  if (receive_) receive_->OnQueryEndSession();
+}
+
+void MessengerApp::Terminate() {
+  terminating_ = true;
+  quit_.Set();
+  if (receive_ && !receive_->isDestroyed()) receive_->DestroyWindow();
+  if (sendOnly_) sendOnly_->hide();
+  emit quitRequested();
+}
+
+int RunMessenger() {
+  res::InitResources();
+  QCoreApplication::setOrganizationName(QString::fromLatin1(kRegistryCompany));
+  QCoreApplication::setApplicationName(QString::fromLatin1(kProfileName));
+  // The program lives on with its windows hidden; closing a box must not end it.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  LinuxPlatform platform;
+  int rc = 0;
+  {
+    MessengerApp messenger(platform.Services());
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminate, &messenger,
+                     [&messenger](int) { messenger.Terminate(); });
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &messenger,
+                     [&messenger](QSessionManager&) { messenger.OnQueryEndSession(); });
+    // Either leaves every running loop, a message box's included.
+    QObject::connect(&messenger, &MessengerApp::mainWindowDestroyed, qApp,
+                     [] { QCoreApplication::exit(0); });
+    QObject::connect(&messenger, &MessengerApp::quitRequested, qApp,
+                     [] { QCoreApplication::exit(0); });
+    if (messenger.InitInstance() && !termination.received()) rc = QApplication::exec();
+    // Whatever ended the loop, the messages are saved and the icon goes.
+    if (messenger.receiveWindow() && !messenger.receiveWindow()->isDestroyed())
+      messenger.receiveWindow()->DestroyWindow();
+  }
+  platform.Close();
+  return rc;
+}
+
+}  // namespace vantrel::app

@@ -1,0 +1,118 @@
+#pragma once
+// MessengerApp, the application object: the start-up operation (one
+// receiving copy per user, the operating mode, the main window shown,
+// minimised and hidden) and the end of the program (the main window
+// destroyed, the session ending, a termination signal).
+//
+// The platform comes in through AppServices; LinuxPlatform (below) makes the
+// production one, tests their fakes.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "app/HookPort.h"
+#include "app/OperatingMode.h"
+#include "app/QuitFlag.h"
+#include "app/TrayOwner.h"
+#include "platform/CodePage.h"
+#include "platform/MessageBox.h"
+#include "platform/Registry.h"
+#include "platform/SystemInfo.h"
+#include "receive/qt/ReceiveDlg.h"
+#include "send/qt/SendDlg.h"
+
+class QWidget;
+
+namespace vantrel {
+class INetworkDirectory;
+}  // namespace vantrel
+
+namespace vantrel::app {
+
+class SingleInstance;
+
+struct AppServices {
+  IRegistry* registry = nullptr;
+  ISystemInfo* system = nullptr;
+  IMessageBox* messageBox = nullptr;
+  ICodePage* codePage = nullptr;
+  // OpenMessageSlot, and whether the mailslot is held now.
+  std::function<SlotOpenResult()> openMessageSlot;
+  std::function<bool()> slotHeld;
+  ReadMessageSlotFunction readMessageSlot;
+  SendDatagramFunction sendDatagram;  // SendMessengerDatagram
+  INetworkDirectory* directory = nullptr;
+  IHookLibrary* hook = nullptr;
+  // Runs once the mode is known to receive (the NetBIOS name responder).
+  std::function<void()> startReceiving;
+  // Text shown once before anything else (a settings hive put aside), in
+  // the system code page; empty for none.
+  std::string startupNotice;
+  QString instanceName;                 // empty: SingleInstance::ServerName()
+  std::function<bool()> trayAvailable;  // empty: ask the desktop
+  TrayOwner* trayOwner = nullptr;       // null: the process's
+  QuitFlag* quit = nullptr;             // null: the process's
+  std::function<void(QWidget*)> showAbout;  // empty: the About box
+  std::string programPath;              // for the permission box
+};
+
+class MessengerApp : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit MessengerApp(AppServices services);
+  ~MessengerApp() override;
+
+  // The start-up operation. False ends the program at once: a receiving copy
+  // runs already (it was asked to show itself), the main window could not be
+  // made, or a termination signal came while a start-up box was open.
+  bool InitInstance();
+
+  OperatingMode mode() const { return mode_; }
+  QWidget* mainWindow() const;
+  CReceiveDlg* receiveWindow() const { return receive_.get(); }
+  CSendDlg* senderOnlyWindow() const { return sendOnly_; }
+  const SingleInstance* singleInstance() const { return instance_.get(); }
+
+  // The session ends: the messages are saved; the program goes on until the
+  // session manager ends it.
+  void OnQueryEndSession();
+  // A termination signal: the messages are saved, the main window is
+  // destroyed as by the icon menu's Exit, and quitRequested asks the event
+  // loops to end.
+  void Terminate();
+
+ signals:
+  // The main window is gone; the program ends (connected to the
+  // application's exit by Run).
+  void mainWindowDestroyed();
+  // The program is to end now (a termination signal); connected to the
+  // application's exit by RunMessenger.
+  void quitRequested();
+
+ private:
+  bool CreateReceiveWindow();
+  bool CreateSenderOnlyWindow();
+  std::unique_ptr<SendDialogPort> MakeSendDialog(QWidget* owner);
+  static void StartHidden(QWidget* window, bool otherHome);
+
+  AppServices s_;
+  TrayOwner& trayOwner_;
+  QuitFlag& quit_;
+  OperatingMode mode_ = OperatingMode::kSenderOnly;
+  std::unique_ptr<ui::TextCodec> codec_;
+  std::unique_ptr<SingleInstance> instance_;
+  std::unique_ptr<CReceiveDlg> receive_;
+  QPointer<CSendDlg> sendOnly_;
+  bool terminating_ = false;
+};
+
+// Runs the program on the production platform: makes the application
+// object, runs the start-up, the event loop and the orderly end. Call
+// TerminationSignals::Install() before the QApplication is made.
+int RunMessenger();
+
+}  // namespace vantrel::app

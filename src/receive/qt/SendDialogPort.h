@@ -4,10 +4,9 @@
 // dialog through a SendDialogFactory when it is created and owns it for its
 // whole life.
 //
-// SEAM: until the Send dialog class exists, NullSendDialog stands in: Send and
-// Response keep working through the rules and record what they asked for,
-// but no window appears. Replace the factory in the application object
-// (MessengerApp::MakeSendDialog) with one that makes the real dialog.
+// The application object's factory makes the real CSendDlg behind
+// SendDlgPort; NullSendDialog stands in where no Send dialog is wanted (the
+// receive window's own tests): it records the requests and shows nothing.
 
 #include <QPointer>
 #include <QWidget>
@@ -33,7 +32,7 @@ class SendDialogPort {
 // Makes the Send dialog owned by (centred over) owner.
 using SendDialogFactory = std::function<std::unique_ptr<SendDialogPort>(QWidget* owner)>;
 
-// Stands in for the Send dialog until it exists; records the requests.
+// Stands in for a Send dialog; records the requests.
 class NullSendDialog : public SendDialogPort {
  public:
   void Show() override { ++shows_; }

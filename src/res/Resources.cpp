@@ -1,5 +1,6 @@
 #include "res/Resources.h"
 
+#include <QBitmap>
 #include <QString>
 
 #include "res/ResourceIds.h"
@@ -27,7 +28,27 @@ QIcon LoadIconResource(int id) {
 QPixmap LoadBitmapResource(int id) {
   InitResources();
   if (id == IDB_TOOLBAR) return QPixmap(QStringLiteral(":/vantrel/bitmap133.png"));
+  if (id == IDB_NETWORK_IMAGES) return QPixmap(QStringLiteral(":/vantrel/bitmap139.png"));
   return {};
+}
+
+QPixmap LoadMaskedBitmapResource(int id, const QColor& key) {
+  QPixmap bitmap = LoadBitmapResource(id);
+  if (!bitmap.isNull()) bitmap.setMask(bitmap.createMaskFromColor(key, Qt::MaskInColor));
+  return bitmap;
+}
+
+QList<QPixmap> LoadAnimationFrames(int id) {
+  InitResources();
+  QList<QPixmap> frames;
+  if (id != IDR_SEARCH_AVI) return frames;
+  const QPixmap strip(QStringLiteral(":/vantrel/avi138.png"));
+  constexpr int kWidth = 48;
+  constexpr int kHeight = 45;
+  for (int x = 0; x + kWidth <= strip.width(); x += kWidth) {
+    frames << strip.copy(x, 0, kWidth, kHeight);
+  }
+  return frames;
 }
 
 }  // namespace vantrel::res

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Draws the program's artwork: icon 128 (PNG at 16, 32, 48, 64 and 128 pixels,
-plus an SVG) and the tool-bar bitmap 133 (six 16x16 images side by side).
+plus an SVG), the tool-bar bitmap 133 (six 16x16 images side by side), the
+network images 139 (three 16x16 images on magenta) and the eight frames of the
+search animation 138 (48x45 each, side by side).
 
 Every picture is a list of vector shapes; the same list is written as SVG and
 rasterised here with 8x8 supersampling, so no drawing library is needed (only
@@ -371,6 +373,87 @@ def tool_response():
 TOOLBAR = [tool_delete, arrow_left, arrow_right, tool_delete_all, tool_send, tool_response]
 
 
+# ---------------------------------------------------------------- bitmap 139
+
+CASE = rgb("#5b6770")
+LCD = Gradient(rgb("#dff4ff"), rgb("#6fb7e6"), 0, 16)
+
+
+def monitor(x, y, w, h):
+    """A small computer: case with screen, on a foot."""
+    return [
+        (RoundRect(x + w / 2 - 1.5, y + h - 0.5, x + w / 2 + 1.5, y + h + 1.5, 0.2), CASE),
+        (RoundRect(x + w / 2 - 3, y + h + 1, x + w / 2 + 3, y + h + 2, 0.3), CASE),
+        (RoundRect(x, y, x + w, y + h, 0.8), CASE),
+        (RoundRect(x + 1.2, y + 1.2, x + w - 1.2, y + h - 1.2, 0.3),
+         Gradient(LCD.top, LCD.bottom, y, y + h)),
+    ]
+
+
+def net_whole():
+    # Two computers joined by a cable: the whole network.
+    return ([(Stroke([(4, 14.5), (12, 14.5)], 1.2), WIRE)]
+            + monitor(0.5, 2, 8, 7) + monitor(7.5, 5, 8, 7))
+
+
+def net_group():
+    # A group of computers on one cable: a domain or workgroup.
+    out = [(Stroke([(1, 15), (15, 15)], 1.2), WIRE)]
+    for x in (0.5, 5.5, 10.5):
+        out += [(Stroke([(x + 2.5, 11), (x + 2.5, 15)], 1.0), WIRE)]
+    out += monitor(3, 0.5, 10, 6.5)[2:]
+    for x in (0.5, 5.5, 10.5):
+        out += [(RoundRect(x, 8.5, x + 5, 12, 0.5), CASE),
+                (RoundRect(x + 1, 9.3, x + 4, 11.2, 0.2), LCD)]
+    return out
+
+
+def net_computer():
+    return monitor(1.5, 1.5, 13, 10)
+
+
+NETWORK_IMAGES = [net_whole, net_group, net_computer]
+
+
+# ---------------------------------------------------------------- animation 138
+
+def search_frame(k, frames=8):
+    """A magnifying glass circling over three computers: the network is being
+    searched. 48 x 45 design units."""
+    layers = [(Stroke([(5, 41), (43, 41)], 2.4), WIRE)]
+    for cx in (9, 24, 39):
+        layers.append((Stroke([(cx, 34), (cx, 41)], 1.8), WIRE))
+        layers += monitor(cx - 5.5, 25, 11, 9)[2:]
+    a = 2 * math.pi * k / frames
+    gx, gy = 24 + 12 * math.cos(a), 16 + 7 * math.sin(a)
+    hx, hy = gx + 8, gy + 8
+    layers += [
+        (Stroke([(gx + 5, gy + 5), (hx, hy)], 4.4), rgb("#5a3a1a")),
+        (Circle(gx, gy, 8.2), rgb("#2d3a44")),
+        (Circle(gx, gy, 6.4), rgb("#cfeaff", 0.6)),
+        (Circle(gx - 2.4, gy - 2.4, 1.8), rgb("#ffffff", 0.85)),
+    ]
+    return layers
+
+
+def flatten_on(rows, width, height, key=(255, 0, 255), paper=(255, 255, 255)):
+    """Opaque pixels for a bitmap with a key colour: uncovered pixels become the
+    key, partly covered ones are blended over paper."""
+    out = []
+    for row in rows:
+        b = bytearray()
+        for i in range(0, len(row), 4):
+            r, g, bl, a = row[i:i + 4]
+            if a == 0:
+                b += bytes((*key, 255))
+            else:
+                t = a / 255
+                b += bytes((round(r * t + paper[0] * (1 - t)), round(g * t + paper[1] * (1 - t)),
+                            round(bl * t + paper[2] * (1 - t)), 255))
+        out.append(bytes(b))
+    return out
+
+
 # ---------------------------------------------------------------- main
 
 
@@ -391,6 +474,21 @@ def main():
         strip += translate(draw(), 16 * i, 0)
     rows = rasterise(strip, 16 * len(TOOLBAR), 16, 1.0)
     write_png(os.path.join(out, "toolbar133.png"), rows, 16 * len(TOOLBAR), 16)
+
+    # Bitmap 139: opaque, magenta where nothing is drawn (the image list's
+    # transparent colour).
+    strip = []
+    for i, draw in enumerate(NETWORK_IMAGES):
+        strip += translate(draw(), 16 * i, 0)
+    rows = flatten_on(rasterise(strip, 48, 16, 1.0), 48, 16)
+    write_png(os.path.join(out, "network139.png"), rows, 48, 16)
+
+    # Animation 138: eight 48 x 45 frames side by side.
+    strip = []
+    for k in range(8):
+        strip += translate(search_frame(k), 48 * k, 0)
+    rows = rasterise(strip, 48 * 8, 45, 1.0)
+    write_png(os.path.join(out, "search138.png"), rows, 48 * 8, 45)
 
 
 if __name__ == "__main__":

@@ -113,10 +113,11 @@ QWidget* TrayMenu() {
   return ui::BuildPopupMenu(res::kTrayMenu, 0, nullptr);
 }
 
-// Artwork enlarged: icon 128 at each size and the tool-bar strip at 4x.
+// Artwork: icon 128 at each size, the tool-bar strip at 4x and 1x, the
+// network images at 3x and 1x, the eight frames of the search animation.
 QWidget* Artwork() {
   auto* label = new QLabel;
-  QImage sheet(760, 240, QImage::Format_ARGB32);
+  QImage sheet(760, 310, QImage::Format_ARGB32);
   sheet.fill(QColor(236, 236, 236));
   QPainter painter(&sheet);
   const QIcon icon = res::LoadIconResource(res::IDI_MAINFRAME);
@@ -128,6 +129,15 @@ QWidget* Artwork() {
   const QPixmap strip = res::LoadBitmapResource(res::IDB_TOOLBAR);
   painter.drawPixmap(QRect(10, 160, strip.width() * 4, strip.height() * 4), strip);
   painter.drawPixmap(QRect(420, 170, strip.width(), strip.height()), strip);
+  const QPixmap network = res::LoadMaskedBitmapResource(res::IDB_NETWORK_IMAGES);
+  painter.fillRect(QRect(530, 150, 200, 80), Qt::white);
+  painter.drawPixmap(QRect(540, 160, network.width() * 3, network.height() * 3), network);
+  painter.drawPixmap(QRect(540, 210, network.width(), network.height()), network);
+  int fx = 10;
+  for (const QPixmap& frame : res::LoadAnimationFrames(res::IDR_SEARCH_AVI)) {
+    painter.drawPixmap(fx, 250, frame);
+    fx += 56;
+  }
   painter.end();
   label->setPixmap(QPixmap::fromImage(sheet));
   label->resize(sheet.size());

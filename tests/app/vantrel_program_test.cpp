@@ -3,8 +3,8 @@
 // signal, also while its one-time message about a damaged hive is showing.
 
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,22 +29,34 @@ using namespace std::chrono_literals;
 
 const std::string kProgram = std::string(VANTREL_BINARY_DIR) + "/src/Vantrel";
 
+// Starts the program with its own config folder and temporary folder (so its
+// single-copy socket is its own too) and, where the test may, in a network
+// namespace of its own, so that the ports it takes never clash with other tests.
 pid_t StartProgram(const std::string& configHome) {
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     std::string_view kv(*e);
-    if (kv.starts_with("XDG_CONFIG_HOME=") || kv.starts_with("QT_QPA_PLATFORM=")) continue;
+    if (kv.starts_with("XDG_CONFIG_HOME=") || kv.starts_with("QT_QPA_PLATFORM=") ||
+        kv.starts_with("TMPDIR="))
+      continue;
     env.emplace_back(kv);
   }
   env.push_back("XDG_CONFIG_HOME=" + configHome);
+  env.push_back("TMPDIR=" + configHome);
   env.push_back("QT_QPA_PLATFORM=offscreen");
   std::vector<char*> envp;
   for (std::string& s : env) envp.push_back(s.data());
   envp.push_back(nullptr);
   std::string arg0 = kProgram;
   char* argv[] = {arg0.data(), nullptr};
-  pid_t pid = -1;
-  if (posix_spawn(&pid, kProgram.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return -1;
+  pid_t pid = fork();
+  if (pid == 0) {
+    // Without the privilege the program cannot take the privileged NetBIOS
+    // ports either, so running on the host's network is harmless then.
+    unshare(CLONE_NEWNET);
+    execve(kProgram.c_str(), argv, envp.data());
+    _exit(127);
+  }
   return pid;
 }
 

@@ -15,7 +15,8 @@ const char* OperatingModeName(OperatingMode mode) {
 }
 
 std::string NoPermissionText(std::string_view programPath) {
-  std::string path = programPath.empty() ? std::string("/path/to/Vantrel") : std::string(programPath);
+  std::string path =
+      programPath.empty() ? std::string("/path/to/Vantrel") : std::string(programPath);
   std::string text =
       "Tessivane may not use the NetBIOS datagram port (UDP 138), so it cannot receive "
       "messages.\n"

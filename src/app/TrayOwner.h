@@ -11,7 +11,6 @@ namespace vantrel::app {
 // The icon's id as registered with the notification area.
 inline constexpr uint32_t kTrayIconId = 136;
 
-
 class TrayOwner {
  public:
   // The process-wide owner record that the windows of the program share.

@@ -54,8 +54,9 @@ TrayIcon::TrayIcon(QWidget* window, QIcon icon, app::TrayOwner& owner,
       window_(window),
       icon_(std::move(icon)),
       owner_(owner),
-      trayAvailable_(trayAvailable ? std::move(trayAvailable)
-                                   : std::function<bool()>(&QSystemTrayIcon::isSystemTrayAvailable)) {}
+      trayAvailable_(trayAvailable
+                         ? std::move(trayAvailable)
+                         : std::function<bool()>(&QSystemTrayIcon::isSystemTrayAvailable)) {}
 
 TrayIcon::~TrayIcon() = default;
 

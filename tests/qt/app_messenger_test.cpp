@@ -103,8 +103,8 @@ TEST_F(MessengerAppTest, MailslotModeStartsTheReceiveWindowInTheNotificationArea
 TEST_F(MessengerAppTest, ResponseFillsTheRealSendDialog) {
   MessengerApp app(Services());
   ASSERT_TRUE(app.InitInstance());
-  arriving.push_back(MessageRecord::FromDatagram(
-      BuildMessengerDatagram("~J\xDCRGEN", "PC1", "hi"), "2003-10-20 09:05:07"));
+  arriving.push_back(MessageRecord::FromDatagram(BuildMessengerDatagram("~J\xDCRGEN", "PC1", "hi"),
+                                                 "2003-10-20 09:05:07"));
   app.receiveWindow()->OnPoll();
   ASSERT_EQ(app.receiveWindow()->store().total(), 1u);
   ASSERT_TRUE(app.receiveWindow()->OnCommand(res::ID_MESSAGE_RESPONSE));
@@ -173,8 +173,9 @@ TEST_F(MessengerAppTest, NtWithoutTheMailslotCapturesPopupsOrRefusesTheLanguage)
   ASSERT_TRUE(app.InitInstance());
   EXPECT_EQ(app.mode(), OperatingMode::kSenderOnly);
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0], "Sorry, Vantrel only can recieve message in Simplified Chinese or "
-                            "English version Windows NT.");
+  EXPECT_EQ(boxes.shown[0],
+            "Sorry, Vantrel only can recieve message in Simplified Chinese or "
+            "English version Windows NT.");
 }
 
 TEST_F(MessengerAppTest, SecondStartBringsTheFirstToTheFrontAndEnds) {

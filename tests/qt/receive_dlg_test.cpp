@@ -133,9 +133,7 @@ class ReceiveDlgTest : public ::testing::Test {
     return reg.QueryValue(RootKey::CurrentUser, SavedMessagesKeyPath(), SavedMessageValueName(n),
                           &v) == ERROR_SUCCESS;
   }
-  uint32_t Option(std::string_view entry) {
-    return Profile(reg).GetInt(kOptionSection, entry, 99);
-  }
+  uint32_t Option(std::string_view entry) { return Profile(reg).GetInt(kOptionSection, entry, 99); }
 
   fakes::FakeRegistry reg;
   fakes::FakeSystemInfo system;
@@ -527,7 +525,9 @@ TEST_F(ReceiveDlgTest, PopupCaptureModeStopsTheBeepServiceAndInstallsTheHook) {
 TEST_F(ReceiveDlgTest, TextsFromTheNetworkAreDecodedAndNeverMarkup) {
   Make();
   // "Jürgen" and "Grüße" in code page 1252; a sender that tries markup.
-  Receive({Datagram("J\xDCRGEN", "BOB", "Gr\xFC\xDF" "e\r\nzweite Zeile"),
+  Receive({Datagram("J\xDCRGEN", "BOB",
+                    "Gr\xFC\xDF"
+                    "e\r\nzweite Zeile"),
            Datagram("<b>EVE</b>", "BOB", "<img src=x>")});
   EXPECT_EQ(Text(res::IDC_MSG_FROM), QStringLiteral("From <b>EVE</b> to BOB"));
   auto* from = ui::FindControl<QLabel>(dlg.get(), res::IDC_MSG_FROM);

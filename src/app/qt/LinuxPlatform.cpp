@@ -47,7 +47,7 @@ SlotOpenResult LinuxPlatform::OpenMessageSlot() {
   // Only a missing privilege is told apart; anything else keeps the port
   // from us as another owner would.
   return mailslot_.OpenFailure() == BindFailure::NoPermission ? SlotOpenResult::kNoPermission
-                                                               : SlotOpenResult::kHeldByOther;
+                                                              : SlotOpenResult::kHeldByOther;
 }
 
 void LinuxPlatform::StartResponder() {

@@ -85,8 +85,7 @@ bool MessengerApp::CreateReceiveWindow() {
     receive_.reset();
     return false;
   }
-  connect(receive_.get(), &CReceiveDlg::windowDestroyed, this,
-          &MessengerApp::mainWindowDestroyed);
+  connect(receive_.get(), &CReceiveDlg::windowDestroyed, this, &MessengerApp::mainWindowDestroyed);
 
   // Only the receive window answers a second start.
   instance_ = std::make_unique<SingleInstance>(s_.instanceName);
@@ -134,8 +133,7 @@ bool MessengerApp::CreateSenderOnlyWindow() {
   sendOnly_ = new CSendDlg(nullptr, std::move(services));
   // The dialog deletes itself once the icon menu's Exit has destroyed it.
   connect(sendOnly_.data(), &QObject::destroyed, this, &MessengerApp::mainWindowDestroyed);
-  StartHidden(sendOnly_.data(),
-              sendOnly_->trayIcon() && sendOnly_->trayIcon()->usesOtherHome());
+  StartHidden(sendOnly_.data(), sendOnly_->trayIcon() && sendOnly_->trayIcon()->usesOtherHome());
   return true;
 }
 

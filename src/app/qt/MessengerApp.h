@@ -51,12 +51,12 @@ struct AppServices {
   // Text shown once before anything else (a settings hive put aside), in
   // the system code page; empty for none.
   std::string startupNotice;
-  QString instanceName;                 // empty: SingleInstance::ServerName()
-  std::function<bool()> trayAvailable;  // empty: ask the desktop
-  TrayOwner* trayOwner = nullptr;       // null: the process's
-  QuitFlag* quit = nullptr;             // null: the process's
+  QString instanceName;                     // empty: SingleInstance::ServerName()
+  std::function<bool()> trayAvailable;      // empty: ask the desktop
+  TrayOwner* trayOwner = nullptr;           // null: the process's
+  QuitFlag* quit = nullptr;                 // null: the process's
   std::function<void(QWidget*)> showAbout;  // empty: the About box
-  std::string programPath;              // for the permission box
+  std::string programPath;                  // for the permission box
 };
 
 class MessengerApp : public QObject {

@@ -144,8 +144,8 @@ void CReceiveDlg::OnInitDialog() {
 
   const bool capture = IsPopupCaptureMode();
   IArrivalView& view = *this;
-  arrivals_ = std::make_unique<ArrivalProcessor>(profile_, *ctx_.system, ctx_.sendDatagram, view,
-                                                 capture);
+  arrivals_ =
+      std::make_unique<ArrivalProcessor>(profile_, *ctx_.system, ctx_.sendDatagram, view, capture);
   if (capture) {
     if (autoBeep_ == 0) app::RunBeepServiceCommand(*ctx_.system, true);
     if (ctx_.hook) ctx_.hook->StartFunc(reinterpret_cast<uintptr_t>(this));

@@ -67,12 +67,12 @@ struct ReceiveContext {
   // IsPopupCaptureMode, asked whenever the window needs it.
   std::function<int()> isPopupCaptureMode;
   ReadMessageSlotFunction readMessageSlot;
-  SendDatagramFunction sendDatagram;  // the automatic answers
-  app::IHookLibrary* hook = nullptr;  // pop-up capture mode only; null: none
-  app::TrayOwner* trayOwner = nullptr;  // null: the process's
-  app::QuitFlag* quit = nullptr;        // null: the process's
-  std::function<bool()> trayAvailable;  // empty: ask the desktop
-  SendDialogFactory makeSendDialog;     // empty: NullSendDialog
+  SendDatagramFunction sendDatagram;        // the automatic answers
+  app::IHookLibrary* hook = nullptr;        // pop-up capture mode only; null: none
+  app::TrayOwner* trayOwner = nullptr;      // null: the process's
+  app::QuitFlag* quit = nullptr;            // null: the process's
+  std::function<bool()> trayAvailable;      // empty: ask the desktop
+  SendDialogFactory makeSendDialog;         // empty: NullSendDialog
   std::function<void(QWidget*)> showAbout;  // empty: the About box
   QIcon icon;                               // null: icon 128
   int pollIntervalMs = 1000;

@@ -14,9 +14,9 @@ void SendDlgPort::Show() {
 
 void SendDlgPort::SetReceiverLine(std::string_view line) {
   if (!dialog_) return;
-  dialog_->SetReceiverLine(codec_ ? codec_->ToQString(line)
-                                  : QString::fromUtf8(line.data(),
-                                                      static_cast<qsizetype>(line.size())));
+  dialog_->SetReceiverLine(
+      codec_ ? codec_->ToQString(line)
+             : QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
 }
 
 }  // namespace vantrel

@@ -104,7 +104,8 @@ inline std::vector<MessageRecord> ThreeMessages() {
                           "2003-10-20 08:58:41"));
   // Code page 1252: "Grüße aus dem Labor ..." with a line break.
   m.push_back(ShotMessage("J\xDCRGEN", "BOB",
-                          "Gr\xFC\xDF" "e aus dem Labor!\r\nThe nightly build is green again; "
+                          "Gr\xFC\xDF"
+                          "e aus dem Labor!\r\nThe nightly build is green again; "
                           "the second switch goes into rack 4.",
                           "2003-10-20 09:01:13"));
   m.push_back(ShotMessage("~CARL", "BOB", "I've got your message on 2003-10-20 09:04:55.",
@@ -170,8 +171,6 @@ inline QWidget* NoPermissionBox() {
   return StartupBox(app::NoPermissionText("/usr/local/bin/Vantrel"));
 }
 
-inline QWidget* AnotherReceiverBox() {
-  return StartupBox(std::string(app::kAnotherReceiverText));
-}
+inline QWidget* AnotherReceiverBox() { return StartupBox(std::string(app::kAnotherReceiverText)); }
 
 }  // namespace vantrel::shots

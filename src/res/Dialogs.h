@@ -52,8 +52,8 @@ inline constexpr DialogTemplate kReceiveDialog{
     .fontPoints = 8,
     .width = 185,
     .height = 156,
-    .style = dlgstyle::kPopup | dlgstyle::kCaption | dlgstyle::kSysMenu |
-             dlgstyle::kMinimizeBox | dlgstyle::kModalFrame,
+    .style = dlgstyle::kPopup | dlgstyle::kCaption | dlgstyle::kSysMenu | dlgstyle::kMinimizeBox |
+             dlgstyle::kModalFrame,
     .controls = kReceiveControls,
 };
 
@@ -123,10 +123,7 @@ inline constexpr ControlTemplate kSendControls[] = {
      .text = "No.",
      .rect = {153, 48, 39, 11},
      .style = style::kTabStop},
-    {.kind = ControlKind::Static,
-     .text = "From:",
-     .rect = {3, 63, 20, 8},
-     .style = style::kHidden},
+    {.kind = ControlKind::Static, .text = "From:", .rect = {3, 63, 20, 8}, .style = style::kHidden},
     {.id = IDC_SENDER,
      .kind = ControlKind::Edit,
      .rect = {29, 62, 106, 14},
@@ -141,8 +138,8 @@ inline constexpr DialogTemplate kSendDialog{
     .fontPoints = 8,
     .width = 195,
     .height = 170,
-    .style = dlgstyle::kPopup | dlgstyle::kCaption | dlgstyle::kSysMenu |
-             dlgstyle::kMinimizeBox | dlgstyle::kModalFrame | dlgstyle::kAppWindow,
+    .style = dlgstyle::kPopup | dlgstyle::kCaption | dlgstyle::kSysMenu | dlgstyle::kMinimizeBox |
+             dlgstyle::kModalFrame | dlgstyle::kAppWindow,
     .controls = kSendControls,
 };
 
@@ -165,7 +162,9 @@ inline constexpr ControlTemplate kAboutControls[] = {
      .text = "jorun.halvik@korbelund.example",
      .rect = {42, 44, 170, 8},
      .style = style::kNotify},
-    {.id = IDC_HOMEPAGE, .kind = ControlKind::Static, .rect = {42, 54, 170, 8},
+    {.id = IDC_HOMEPAGE,
+     .kind = ControlKind::Static,
+     .rect = {42, 54, 170, 8},
      .style = style::kNotify},
     {.kind = ControlKind::Static,
      .text = "Free to use, and to pass on unchanged.",
@@ -196,8 +195,8 @@ inline constexpr ControlTemplate kSelectReceiverControls[] = {
     {.id = IDC_RECEIVER_TREE,
      .kind = ControlKind::TreeView,
      .rect = {7, 17, 127, 113},
-     .style = style::kHasButtons | style::kHasLines | style::kLinesAtRoot |
-              style::kShowSelAlways | style::kNoDragDrop | style::kBorder | style::kTabStop},
+     .style = style::kHasButtons | style::kHasLines | style::kLinesAtRoot | style::kShowSelAlways |
+              style::kNoDragDrop | style::kBorder | style::kTabStop},
     {.id = IDOK,
      .kind = ControlKind::DefPushButton,
      .text = "OK",

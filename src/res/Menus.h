@@ -51,9 +51,8 @@ inline constexpr MenuTemplate kTrayMenu{IDR_TRAY_MENU, kTrayPopups};
 
 // ---- Tool bar 133 ------------------------------------------------------------
 inline constexpr int kReceiveToolBarButtons[] = {
-    ID_MESSAGE_DELETE,     ID_MESSAGE_PREVIOUS, ID_MESSAGE_NEXT,
-    ID_MESSAGE_DELETE_ALL, ID_SEPARATOR,        ID_MESSAGE_SEND,
-    ID_MESSAGE_RESPONSE,
+    ID_MESSAGE_DELETE, ID_MESSAGE_PREVIOUS, ID_MESSAGE_NEXT,     ID_MESSAGE_DELETE_ALL,
+    ID_SEPARATOR,      ID_MESSAGE_SEND,     ID_MESSAGE_RESPONSE,
 };
 inline constexpr ToolBarTemplate kReceiveToolBar{
     .id = IDR_TOOLBAR,

@@ -25,12 +25,12 @@ struct DlgRect {
 };
 
 enum class ControlKind {
-  Static,         // text label (LTEXT/CTEXT/RTEXT)
-  Icon,           // an icon resource drawn at its natural size (image = icon id)
-  Frame,          // an empty rectangle: a border or a placeholder for a custom control
-  HLine,          // an etched horizontal rule (height ignored)
-  VLine,          // an etched vertical rule (width ignored)
-  GroupBox,       // a titled frame; the controls inside are its siblings, not its children
+  Static,    // text label (LTEXT/CTEXT/RTEXT)
+  Icon,      // an icon resource drawn at its natural size (image = icon id)
+  Frame,     // an empty rectangle: a border or a placeholder for a custom control
+  HLine,     // an etched horizontal rule (height ignored)
+  VLine,     // an etched vertical rule (width ignored)
+  GroupBox,  // a titled frame; the controls inside are its siblings, not its children
   PushButton,
   DefPushButton,  // the button that Enter presses
   CheckBox,       // automatic check box

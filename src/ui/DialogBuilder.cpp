@@ -150,8 +150,9 @@ QWidget* MakeEdit(const res::ControlTemplate& c, QWidget* parent) {
                                                                  : Qt::ScrollBarAlwaysOff);
     const bool hscroll = (c.style & style::kHScroll) != 0;
     edit->setHorizontalScrollBarPolicy(hscroll ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-    edit->setLineWrapMode((hscroll || (c.style & style::kAutoHScroll)) ? QPlainTextEdit::NoWrap
-                                                                       : QPlainTextEdit::WidgetWidth);
+    edit->setLineWrapMode((hscroll || (c.style & style::kAutoHScroll))
+                              ? QPlainTextEdit::NoWrap
+                              : QPlainTextEdit::WidgetWidth);
     edit->setTabChangesFocus(true);
     if (!(c.style & style::kWantReturn)) edit->installEventFilter(new ReturnToDialogFilter(edit));
     if (c.limit > 0) {
@@ -272,9 +273,9 @@ QRect DialogUnits::Map(const res::DlgRect& r) const {
 QFont DialogFont(std::string_view face, int points) {
   QFont font;
   const QString name = FromUtf8(face);
-  static const QStringList kSansFaces = {QStringLiteral("System"), QStringLiteral("MS Sans Serif"),
-                                         QStringLiteral("MS Shell Dlg"),
-                                         QStringLiteral("MS Shell Dlg 2"), QStringLiteral("Tahoma")};
+  static const QStringList kSansFaces = {
+      QStringLiteral("System"), QStringLiteral("MS Sans Serif"), QStringLiteral("MS Shell Dlg"),
+      QStringLiteral("MS Shell Dlg 2"), QStringLiteral("Tahoma")};
   QStringList families;
   if (!name.isEmpty() && !kSansFaces.contains(name, Qt::CaseInsensitive)) families << name;
   families << QStringLiteral("Liberation Sans") << QStringLiteral("Arimo")
@@ -309,8 +310,8 @@ QWidget* CreateControl(const res::ControlTemplate& c, QWidget* parent, const Dia
     }
     case ControlKind::Frame: {
       auto* frame = new QFrame(parent);
-      frame->setFrameStyle(QFrame::Box | ((c.style & style::kEtched) ? QFrame::Sunken
-                                                                       : QFrame::Plain));
+      frame->setFrameStyle(QFrame::Box |
+                           ((c.style & style::kEtched) ? QFrame::Sunken : QFrame::Plain));
       widget = frame;
       break;
     }
@@ -501,8 +502,8 @@ QToolBar* BuildToolBar(const res::ToolBarTemplate& toolBar, QWidget* parent) {
     const QString tip = LoadStringResource(id);
     QIcon icon;
     if (!strip.isNull()) {
-      icon = QIcon(strip.copy(image * toolBar.buttonWidth, 0, toolBar.buttonWidth,
-                              toolBar.buttonHeight));
+      icon = QIcon(
+          strip.copy(image * toolBar.buttonWidth, 0, toolBar.buttonWidth, toolBar.buttonHeight));
     }
     ++image;
     QAction* action = bar->addAction(icon, tip);

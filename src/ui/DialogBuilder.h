@@ -86,9 +86,9 @@ QFont DialogFont(std::string_view face, int points);
 DialogUnits DialogBaseUnits(const QFont& font);
 
 struct BuiltDialog {
-  QWidget* client = nullptr;     // parent of the controls: the dialog itself without a menu
-  QMenuBar* menuBar = nullptr;   // the menu bar made from the menu template, if any
-  DialogUnits units;             // of the template's font
+  QWidget* client = nullptr;    // parent of the controls: the dialog itself without a menu
+  QMenuBar* menuBar = nullptr;  // the menu bar made from the menu template, if any
+  DialogUnits units;            // of the template's font
 };
 
 // Builds the template into dialog (usually a QDialog, not yet shown). When

@@ -61,9 +61,7 @@ QString OpenErrorText(int result) {
 
 namespace {
 
-bool IsPlaceholderLetter(QChar c) {
-  return c == u'u' || c == u'U' || c == u'f' || c == u'F';
-}
+bool IsPlaceholderLetter(QChar c) { return c == u'u' || c == u'U' || c == u'f' || c == u'F'; }
 
 // Position of the first placeholder; with quoted, only one written as
 // "%u" (quotes included), and the position is that of the opening quote.
@@ -125,9 +123,8 @@ int StartDetached(const QString& program, const QStringList& arguments) {
 
 QString QueryDefaultBrowser() {
   QProcess query;
-  query.start(QStringLiteral("xdg-mime"),
-              {QStringLiteral("query"), QStringLiteral("default"),
-               QStringLiteral("x-scheme-handler/http")});
+  query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                           QStringLiteral("x-scheme-handler/http")});
   if (!query.waitForFinished(3000)) {
     query.kill();
     query.waitForFinished(1000);
@@ -237,9 +234,9 @@ QStringList XdgDataDirs() {
   const QString home = qEnvironmentVariable("XDG_DATA_HOME");
   dirs << (home.isEmpty() ? QDir::homePath() + QStringLiteral("/.local/share") : home);
   const QString system = qEnvironmentVariable("XDG_DATA_DIRS");
-  for (const QString& d : (system.isEmpty() ? QStringLiteral("/usr/local/share:/usr/share")
-                                            : system)
-                              .split(u':', Qt::SkipEmptyParts)) {
+  for (const QString& d :
+       (system.isEmpty() ? QStringLiteral("/usr/local/share:/usr/share") : system)
+           .split(u':', Qt::SkipEmptyParts)) {
     dirs << d;
   }
   return dirs;
@@ -249,9 +246,7 @@ DesktopLinkOpener::DesktopLinkOpener() : env_(SystemEnvironment()) {}
 
 DesktopLinkOpener::Environment DesktopLinkOpener::SystemEnvironment() {
   Environment env;
-  env.openUrl = [](const QString& target) {
-    return QDesktopServices::openUrl(TargetUrl(target));
-  };
+  env.openUrl = [](const QString& target) { return QDesktopServices::openUrl(TargetUrl(target)); };
   env.defaultBrowser = &QueryDefaultBrowser;
   env.dataDirs = &XdgDataDirs;
   env.start = &StartDetached;
@@ -311,9 +306,7 @@ ILinkOpener* SetDefaultLinkOpener(ILinkOpener* opener) {
 
 // ---------------------------------------------------------------- the label
 
-HyperlinkLabel::HyperlinkLabel(QWidget* parent) : QLabel(parent) {
-  setTextFormat(Qt::PlainText);
-}
+HyperlinkLabel::HyperlinkLabel(QWidget* parent) : QLabel(parent) { setTextFormat(Qt::PlainText); }
 
 bool HyperlinkLabel::Attach(QLabel* control) {
   if (!control || control == this || attached_) return false;
@@ -478,8 +471,7 @@ void HyperlinkLabel::FitToText() {
   const QFontMetricsF metrics(font());
   const QSizeF extent = metrics.size(0, text());
   const QMargins margins = contentsMargins();
-  const int width =
-      static_cast<int>(std::ceil(extent.width())) + margins.left() + margins.right();
+  const int width = static_cast<int>(std::ceil(extent.width())) + margins.left() + margins.right();
   const int height =
       static_cast<int>(std::ceil(extent.height())) + margins.top() + margins.bottom();
   const Qt::Alignment align = alignment();

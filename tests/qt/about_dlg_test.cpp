@@ -3,12 +3,12 @@
 
 #include "ui/AboutDlg.h"
 
+#include <gtest/gtest.h>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "res/ResourceIds.h"
 #include "res/Version.h"
@@ -33,7 +33,8 @@ TEST(AboutDlg, ShowsNameAndVersion) {
   EXPECT_EQ(box.windowTitle(), QStringLiteral("About Vantrel"));
   auto* version = ui::FindControl<QLabel>(&box, res::IDC_ABOUT_VERSION);
   ASSERT_NE(version, nullptr);
-  EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+")).match(res::kVersion).hasMatch());
+  EXPECT_TRUE(
+      QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+")).match(res::kVersion).hasMatch());
   EXPECT_EQ(version->text(), QStringLiteral("Vantrel Version ") + QLatin1String(res::kVersion));
   EXPECT_FALSE(box.windowIcon().isNull());
 }

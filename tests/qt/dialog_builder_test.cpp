@@ -4,6 +4,7 @@
 
 #include "ui/DialogBuilder.h"
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
@@ -24,7 +25,6 @@
 #include <QToolBar>
 #include <cmath>
 #include <memory>
-#include <gtest/gtest.h>
 
 #include "res/Dialogs.h"
 #include "res/Menus.h"
@@ -42,8 +42,8 @@ struct Expected {
   double cy = 0;
   explicit Expected(const QFont& font) {
     QFontMetrics fm(font);
-    const int extent =
-        fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int extent = fm.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     cx = (extent / 26 + 1) / 2;
     cy = fm.height();
   }
@@ -107,8 +107,9 @@ TEST(DialogBuilder, BuildsEveryControlOfEachTemplate) {
       EXPECT_EQ(dialog.size(), QSize(expect.X(tmpl->width), expect.Y(tmpl->height)));
       EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     }
-    EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8(tmpl->caption.data(),
-                                                      static_cast<qsizetype>(tmpl->caption.size())));
+    EXPECT_EQ(
+        dialog.windowTitle(),
+        QString::fromUtf8(tmpl->caption.data(), static_cast<qsizetype>(tmpl->caption.size())));
 
     const QList<QWidget*> made = built.client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     ASSERT_EQ(made.size(), static_cast<qsizetype>(tmpl->controls.size()));
@@ -146,9 +147,9 @@ TEST(DialogBuilder, DialogFontGivesPlausibleUnitsAndSansFace) {
 
 TEST(DialogBuilder, ConvertsEachEdgeWithWindowsRounding) {
   const ui::DialogUnits units{6, 13};
-  EXPECT_EQ(units.X(3), 5);     // 4.5 rounds up
-  EXPECT_EQ(units.Y(43), 70);   // 69.875
-  EXPECT_EQ(units.Y(4), 7);     // 6.5 rounds up
+  EXPECT_EQ(units.X(3), 5);    // 4.5 rounds up
+  EXPECT_EQ(units.Y(43), 70);  // 69.875
+  EXPECT_EQ(units.Y(4), 7);    // 6.5 rounds up
   // Edges are converted, not the size: 3 units at x=3 span 5..9, not 5 wide.
   EXPECT_EQ(units.Map({3, 4, 3, 4}), QRect(5, 7, 4, 6));
   // The receive window's message field.
@@ -245,10 +246,10 @@ TEST(DialogBuilder, ReceiveDialogStyles) {
 TEST(DialogBuilder, TabOrderFollowsTheTable) {
   QDialog send;
   ui::BuildDialog(&send, res::kSendDialog);
-  const QList<int> expected = {res::IDC_RECEIVER,     res::IDC_MESSAGE,      res::IDC_SEND,
-                               res::IDC_OTHERS,       res::IDC_CLEAR,        res::IDC_HISTORY_PREV,
-                               res::IDC_HISTORY_DELETE, res::IDC_HISTORY_NEXT, res::IDC_QUICK_OK,
-                               res::IDC_QUICK_THANKS, res::IDC_QUICK_YES,    res::IDC_QUICK_NO};
+  const QList<int> expected = {
+      res::IDC_RECEIVER, res::IDC_MESSAGE,      res::IDC_SEND,           res::IDC_OTHERS,
+      res::IDC_CLEAR,    res::IDC_HISTORY_PREV, res::IDC_HISTORY_DELETE, res::IDC_HISTORY_NEXT,
+      res::IDC_QUICK_OK, res::IDC_QUICK_THANKS, res::IDC_QUICK_YES,      res::IDC_QUICK_NO};
   QList<int> order;
   QWidget* first = ui::FindControlWidget(&send, res::IDC_RECEIVER);
   QWidget* w = first;
@@ -265,10 +266,20 @@ TEST(DialogBuilder, TabOrderFollowsTheTable) {
 // with it, Enter makes a new line.
 TEST(DialogBuilder, EnterInMultiLineEditFollowsWantReturn) {
   static constexpr res::ControlTemplate kControls[] = {
-      {10, ControlKind::Edit, "", {4, 4, 100, 40}, res::style::kMultiLine | res::style::kTabStop, 0,
+      {10,
+       ControlKind::Edit,
+       "",
+       {4, 4, 100, 40},
+       res::style::kMultiLine | res::style::kTabStop,
+       0,
        0},
-      {11, ControlKind::Edit, "", {4, 50, 100, 40},
-       res::style::kMultiLine | res::style::kWantReturn | res::style::kTabStop, 0, 0},
+      {11,
+       ControlKind::Edit,
+       "",
+       {4, 50, 100, 40},
+       res::style::kMultiLine | res::style::kWantReturn | res::style::kTabStop,
+       0,
+       0},
       {res::IDOK, ControlKind::DefPushButton, "OK", {110, 4, 40, 14}, res::style::kTabStop, 0, 0},
   };
   static constexpr res::DialogTemplate kTmpl{500, "T", "System", 8, 160, 100, 0, kControls};
@@ -312,8 +323,8 @@ TEST(DialogBuilder, MenuTemplatePutsABarAboveTheClientArea) {
   const ui::BuiltDialog built = ui::BuildDialog(&receive, res::kReceiveDialog, &res::kReceiveMenu);
   ASSERT_NE(built.menuBar, nullptr);
   ASSERT_NE(built.client, &receive);
-  EXPECT_EQ(built.client->size(),
-            QSize(built.units.X(res::kReceiveDialog.width), built.units.Y(res::kReceiveDialog.height)));
+  EXPECT_EQ(built.client->size(), QSize(built.units.X(res::kReceiveDialog.width),
+                                        built.units.Y(res::kReceiveDialog.height)));
   EXPECT_EQ(ui::FindControlWidget(&receive, res::IDC_MSG_FROM)->parentWidget(), built.client);
   receive.adjustSize();
   EXPECT_GE(receive.height(), built.client->height() + built.menuBar->sizeHint().height());
@@ -456,8 +467,7 @@ TEST(DialogBuilder, TextsFitTheirControls) {
       if (label->text().isEmpty()) continue;
       QFontMetrics fm(label->font());
       for (const QString& line : label->text().split(QLatin1Char('\n'))) {
-        EXPECT_LE(fm.horizontalAdvance(line), label->contentsRect().width())
-            << line.toStdString();
+        EXPECT_LE(fm.horizontalAdvance(line), label->contentsRect().width()) << line.toStdString();
       }
       EXPECT_LE(fm.height() * (label->text().count(QLatin1Char('\n')) + 1),
                 label->contentsRect().height() + 1)
@@ -468,7 +478,8 @@ TEST(DialogBuilder, TextsFitTheirControls) {
       QStyleOptionButton option;
       option.initFrom(box);
       option.text = box->text();
-      const QRect contents = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+      const QRect contents =
+          box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
       EXPECT_LE(QFontMetrics(box->font()).horizontalAdvance(box->text()), contents.width())
           << box->text().toStdString();
     }

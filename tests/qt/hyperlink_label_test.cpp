@@ -4,6 +4,7 @@
 
 #include "ui/HyperlinkLabel.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
 #include <QEnterEvent>
@@ -14,7 +15,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
-#include <gtest/gtest.h>
 
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
@@ -95,7 +95,8 @@ TEST_F(HyperlinkTest, AttachTakesThePlaceOfTheStatic) {
 }
 
 TEST_F(HyperlinkTest, EmptyTargetTakesTextAndEmptyTextShowsTarget) {
-  HyperlinkLabel* fromText = AttachTo(MakeStatic(QStringLiteral("http://a.example/"), {0, 0, 200, 13}));
+  HyperlinkLabel* fromText =
+      AttachTo(MakeStatic(QStringLiteral("http://a.example/"), {0, 0, 200, 13}));
   EXPECT_EQ(fromText->Target(), QStringLiteral("http://a.example/"));
 
   HyperlinkLabel* fromTarget =
@@ -189,8 +190,8 @@ TEST_F(HyperlinkTest, SettersTakeEffectWhenAttached) {
 }
 
 TEST_F(HyperlinkTest, ClickOpensTargetAndMarksVisited) {
-  HyperlinkLabel* link =
-      AttachTo(MakeStatic(QStringLiteral("home"), {0, 0, 100, 13}), QStringLiteral("http://h.example/"));
+  HyperlinkLabel* link = AttachTo(MakeStatic(QStringLiteral("home"), {0, 0, 100, 13}),
+                                  QStringLiteral("http://h.example/"));
   parent.show();
   QTest::mouseClick(link, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
   EXPECT_EQ(opener.opened, QStringList{QStringLiteral("http://h.example/")});
@@ -207,8 +208,8 @@ TEST_F(HyperlinkTest, ClickOpensTargetAndMarksVisited) {
 }
 
 TEST_F(HyperlinkTest, EachFailureShowsItsText) {
-  HyperlinkLabel* link =
-      AttachTo(MakeStatic(QStringLiteral("x"), {0, 0, 100, 13}), QStringLiteral("http://x.example/"));
+  HyperlinkLabel* link = AttachTo(MakeStatic(QStringLiteral("x"), {0, 0, 100, 13}),
+                                  QStringLiteral("http://x.example/"));
   const QList<QPair<int, QString>> cases = {
       {0, "The operating system is out\nof memory or resources."},
       {2, "The specified file was not found."},
@@ -220,8 +221,9 @@ TEST_F(HyperlinkTest, EachFailureShowsItsText) {
       {27, "The filename association is\nincomplete or invalid."},
       {28, "The DDE transaction could not\nbe completed because the request timed out."},
       {29, "The DDE transaction failed."},
-      {30, "The DDE transaction could not\nbe completed because other DDE transactions\nwere "
-           "being processed."},
+      {30,
+       "The DDE transaction could not\nbe completed because other DDE transactions\nwere "
+       "being processed."},
       {31, "There is no application associated\nwith the given filename extension."},
       {32, "The specified dynamic-link library was not found."},
       {4, "Unknown Error (4) occurred."},
@@ -262,22 +264,24 @@ TEST(BrowserCommand, CutsAtThePlaceholder) {
   EXPECT_EQ(ui::CutBrowserCommand(QStringLiteral("\"/opt/web/run\" --new \"%u\" --x")),
             QStringLiteral("\"/opt/web/run\" --new"));
   EXPECT_EQ(ui::CutBrowserCommand(QStringLiteral("firefox-esr %u")), QStringLiteral("firefox-esr"));
-  EXPECT_EQ(ui::CutBrowserCommand(QStringLiteral("chromium %U --flag")), QStringLiteral("chromium"));
-  EXPECT_EQ(ui::CutBrowserCommand(QStringLiteral("viewer --file %F")), QStringLiteral("viewer --file"));
+  EXPECT_EQ(ui::CutBrowserCommand(QStringLiteral("chromium %U --flag")),
+            QStringLiteral("chromium"));
+  EXPECT_EQ(ui::CutBrowserCommand(QStringLiteral("viewer --file %F")),
+            QStringLiteral("viewer --file"));
   // A quoted placeholder wins over an earlier bare one.
   EXPECT_EQ(ui::CutBrowserCommand(QStringLiteral("b %f \"%u\"")), QStringLiteral("b %f"));
   // No placeholder: the whole line; an escaped percent is no placeholder.
   EXPECT_EQ(ui::CutBrowserCommand(QStringLiteral("mybrowser --flag")),
             QStringLiteral("mybrowser --flag"));
-  EXPECT_EQ(ui::CutBrowserCommand(QStringLiteral("b --p=100%%u %u")), QStringLiteral("b --p=100%%u"));
+  EXPECT_EQ(ui::CutBrowserCommand(QStringLiteral("b --p=100%%u %u")),
+            QStringLiteral("b --p=100%%u"));
 }
 
 TEST(BrowserCommand, SplitsByDesktopEntryRules) {
   EXPECT_EQ(ui::SplitExecLine(QStringLiteral("\"/opt/My Web/run\"  --a \"x\\\"y\" b%%c %i")),
             (QStringList{"/opt/My Web/run", "--a", "x\"y", "b%c"}));
   EXPECT_EQ(ui::SplitExecLine(QStringLiteral("   ")), QStringList{});
-  EXPECT_EQ(ui::SplitExecLine(QStringLiteral("a\\$b \"c\\$d\"")),
-            (QStringList{"a\\$b", "c$d"}));
+  EXPECT_EQ(ui::SplitExecLine(QStringLiteral("a\\$b \"c\\$d\"")), (QStringList{"a\\$b", "c$d"}));
 }
 
 class BrowserFallback : public ::testing::Test {

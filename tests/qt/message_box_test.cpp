@@ -3,12 +3,12 @@
 
 #include "ui/MessageBox.h"
 
+#include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 namespace vantrel {
 namespace {

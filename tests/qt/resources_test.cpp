@@ -3,8 +3,8 @@
 
 #include "res/Resources.h"
 
-#include <QImage>
 #include <gtest/gtest.h>
+#include <QImage>
 
 #include "res/ResourceIds.h"
 
@@ -27,7 +27,7 @@ TEST(Resources, IconAtEverySize) {
     EXPECT_TRUE(sizes.contains(QSize(s, s)));
     const QImage image = icon.pixmap(s, s).toImage();
     EXPECT_EQ(image.size(), QSize(s, s));
-    EXPECT_GT(OpaquePixels(image), s * s / 3);   // drawn, not blank
+    EXPECT_GT(OpaquePixels(image), s * s / 3);    // drawn, not blank
     EXPECT_EQ(qAlpha(image.pixel(s - 1, 0)), 0);  // with a transparent background
   }
   EXPECT_TRUE(res::LoadIconResource(999).isNull());

@@ -35,13 +35,13 @@
 #include <memory>
 #include <vector>
 
+#include "SendShots.h"
 #include "res/Dialogs.h"
 #include "res/Menus.h"
 #include "res/Resources.h"
 #include "ui/AboutDlg.h"
 #include "ui/DialogBuilder.h"
 #include "ui/HyperlinkLabel.h"
-#include "SendShots.h"
 
 namespace vantrel {
 namespace {
@@ -109,9 +109,7 @@ QWidget* AboutHovered() {
 }
 
 // The tray menu as a widget of its own (a pop-up is grabbed like any widget).
-QWidget* TrayMenu() {
-  return ui::BuildPopupMenu(res::kTrayMenu, 0, nullptr);
-}
+QWidget* TrayMenu() { return ui::BuildPopupMenu(res::kTrayMenu, 0, nullptr); }
 
 // Artwork: icon 128 at each size, the tool-bar strip at 4x and 1x, the
 // network images at 3x and 1x, the eight frames of the search animation.
@@ -202,8 +200,9 @@ int Run(const QString& outDir, bool screen, const QStringList& only) {
     ++written;
     if (screen) {
       const QString screenFile = outDir + QLatin1Char('/') + name + QStringLiteral("-screen.png");
-      const int rc = QProcess::execute(QStringLiteral("import"),
-                                       {QStringLiteral("-window"), QStringLiteral("root"), screenFile});
+      const int rc =
+          QProcess::execute(QStringLiteral("import"),
+                            {QStringLiteral("-window"), QStringLiteral("root"), screenFile});
       if (rc != 0) std::fprintf(stderr, "import failed for %s\n", qPrintable(name));
     }
     std::printf("%s\n", qPrintable(file));

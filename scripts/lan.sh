@@ -10,7 +10,8 @@
 #                                start Samba's nmbd on host A with a private smb.conf; each
 #                                LINE ("wins support = yes") is added to its [global]
 #   lan.sh down                  stop everything started on the LAN and remove it (idempotent)
-#   lan.sh gc                    remove LANs whose owner process has gone
+#   lan.sh gc [PREFIX]           remove LANs (whose names start with PREFIX) whose owner
+#                                process has gone
 #
 # The LAN is named by $VANTREL_LAN (default "tvlan"); every namespace, state file and
 # temporary directory carries that name, so two LANs with different names never collide.
@@ -241,9 +242,10 @@ cmd_down() {
 
 cmd_gc() {
   [ -d "$STATE_ROOT" ] || return 0
-  local d owner
+  local prefix="${1:-}" d owner
   for d in "$STATE_ROOT"/*/; do
     [ -d "$d" ] || continue
+    case "$(basename "$d")" in "$prefix"*) ;; *) continue ;; esac
     owner=$(cat "$d/owner" 2>/dev/null || echo 0)
     if [ "$owner" -gt 1 ] 2>/dev/null && kill -0 "$owner" 2>/dev/null; then continue; fi
     VANTREL_LAN=$(basename "$d") "$0" down
@@ -251,7 +253,7 @@ cmd_gc() {
 }
 
 main() {
-  [ $# -ge 1 ] || { sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+  [ $# -ge 1 ] || { sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
   local cmd="$1"; shift
   case "$cmd" in
     check) cmd_check ;;
@@ -261,7 +263,7 @@ main() {
     hosts) cmd_hosts ;;
     nmbd) cmd_nmbd "$@" ;;
     down) cmd_down ;;
-    gc) cmd_gc ;;
+    gc) cmd_gc "$@" ;;
     *) die "unknown command '$cmd'" ;;
   esac
 }

@@ -9,6 +9,9 @@ SKIP=77
 
 export VANTREL_LAN="it$$"
 export VANTREL_LAN_OWNER=$$
+# Leftovers of interop runs that crashed, and of an earlier run that had this process id.
+"$LAN_SH" gc it >/dev/null 2>&1 || true
+"$LAN_SH" down
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/vantrel-interop.XXXXXX")
 BACKGROUND_PIDS=()
 

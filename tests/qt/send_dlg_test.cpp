@@ -39,7 +39,8 @@ class ListedDirectory : public INetworkDirectory {
 class SendDlgTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ui::SetMessageBoxHook([this](const QString& text) { log.push_back("box " + text.toStdString()); });
+    ui::SetMessageBoxHook(
+        [this](const QString& text) { log.push_back("box " + text.toStdString()); });
     // The receive window owns the icon; the dialog under test is its Send dialog.
     trayOwner.Add(&owner);
     owner.setGeometry(100, 100, 500, 400);
@@ -53,8 +54,7 @@ class SendDlgTest : public ::testing::Test {
   // find gets the "can't find name" box and the result 0.
   SendDlgServices Services() {
     SendDlgServices s;
-    s.sendDatagram = [this](std::string_view sender, std::string_view name,
-                            std::string_view text) {
+    s.sendDatagram = [this](std::string_view sender, std::string_view name, std::string_view text) {
       log.push_back("send " + std::string(sender) + ">" + std::string(name) + ":" +
                     std::string(text));
       if (reachable.count(std::string(name))) return 1;
@@ -202,18 +202,18 @@ TEST_F(SendDlgTest, TabFollowsTheOrderOfTheTemplate) {
   dlg->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(dlg));
   EXPECT_EQ(QApplication::focusWidget(), receiver());  // first in the order
-  QTest::keyClicks(receiver(), "bob");                // so that Clear takes focus
+  QTest::keyClicks(receiver(), "bob");                 // so that Clear takes focus
 
   std::vector<int> order;
   for (int i = 0; i < 12; ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     order.push_back(ui::ControlId(QApplication::focusWidget()));
   }
-  EXPECT_EQ(order, (std::vector<int>{res::IDC_MESSAGE, res::IDC_SEND, res::IDC_OTHERS,
-                                     res::IDC_CLEAR, res::IDC_HISTORY_PREV,
-                                     res::IDC_HISTORY_DELETE, res::IDC_HISTORY_NEXT,
-                                     res::IDC_QUICK_OK, res::IDC_QUICK_THANKS, res::IDC_QUICK_YES,
-                                     res::IDC_QUICK_NO, res::IDC_RECEIVER}));
+  EXPECT_EQ(order,
+            (std::vector<int>{res::IDC_MESSAGE, res::IDC_SEND, res::IDC_OTHERS, res::IDC_CLEAR,
+                              res::IDC_HISTORY_PREV, res::IDC_HISTORY_DELETE, res::IDC_HISTORY_NEXT,
+                              res::IDC_QUICK_OK, res::IDC_QUICK_THANKS, res::IDC_QUICK_YES,
+                              res::IDC_QUICK_NO, res::IDC_RECEIVER}));
 }
 
 TEST_F(SendDlgTest, SendTrimsTheLineSplitsAtBlanksAndRecordsTheTrimmedLine) {
@@ -237,7 +237,8 @@ TEST_F(SendDlgTest, InvalidFieldsShowTheirBoxAndTheDialogStays) {
   MakeShown();
   Send(QStringLiteral("   "), QStringLiteral("hi"));
   Send(QStringLiteral("BOB"), QString());
-  EXPECT_EQ(log, (Log{"box Please select a valid reciever.", "box Please input an valid message."}));
+  EXPECT_EQ(log,
+            (Log{"box Please select a valid reciever.", "box Please input an valid message."}));
   EXPECT_TRUE(dlg->history().empty());
   EXPECT_TRUE(dlg->isVisible());
   EXPECT_EQ(message()->toPlainText(), QString());
@@ -274,9 +275,9 @@ TEST_F(SendDlgTest, OnlyTheLastNamesResultIsReported) {
   reachable = {"BOB"};
   MakeShown();
   Send(QStringLiteral("BOB ALICE"), QStringLiteral("hi"));
-  EXPECT_EQ(log, (Log{"send PC1>BOB:hi", "send PC1>ALICE:hi",
-                      "box Sorry, can't find name \"ALICE\" in network.",
-                      "box Sorry, send failed."}));
+  EXPECT_EQ(log,
+            (Log{"send PC1>BOB:hi", "send PC1>ALICE:hi",
+                 "box Sorry, can't find name \"ALICE\" in network.", "box Sorry, send failed."}));
   log.clear();
   Reshow();
   Send(QStringLiteral("ALICE BOB"), QStringLiteral("hi"));
@@ -300,8 +301,10 @@ TEST_F(SendDlgTest, TypedTextIsSentInTheSystemCodePage) {
   dlg = new CSendDlg(&owner, std::move(s));
   EXPECT_EQ(sender()->text(), QString::fromUtf8("K\xC3\x96LN"));
   reachable.insert("J\xDCRGEN");
-  Send(QString::fromUtf8("j\xC3\xBCrgen"), QString::fromUtf8("Gr\xC3\xBC\xC3\x9F" "e\n\xE2\x82\xAC"));
-  EXPECT_EQ(log, (Log{"send K\xD6LN>J\xDCRGEN:Gr\xFC\xDF" "e\r\n\x80"}));
+  Send(QString::fromUtf8("j\xC3\xBCrgen"), QString::fromUtf8("Gr\xC3\xBC\xC3\x9F"
+                                                             "e\n\xE2\x82\xAC"));
+  EXPECT_EQ(log, (Log{"send K\xD6LN>J\xDCRGEN:Gr\xFC\xDF"
+                      "e\r\n\x80"}));
 }
 
 TEST_F(SendDlgTest, HistoryKeepsOnePairForAMessageInAnotherCase) {

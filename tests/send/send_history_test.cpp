@@ -29,7 +29,7 @@ TEST(SendHistory, RecordDedupesByExactReceiverAndCaselessMessage) {
   EXPECT_FALSE(h.Record("BOB", "HELLO"));  // message compared without case
   EXPECT_EQ(h.size(), 2u);
   EXPECT_EQ(h.pairs()[0].message, "Hello");  // the first spelling stays
-  EXPECT_EQ(h.position(), 2u);                // the position stays
+  EXPECT_EQ(h.position(), 2u);               // the position stays
 
   EXPECT_TRUE(h.Record("bob", "Hello"));  // receiver compared with case
   EXPECT_TRUE(h.Record("BOB ", "Hello"));

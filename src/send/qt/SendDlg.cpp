@@ -106,11 +106,9 @@ CSendDlg::CSendDlg(QWidget* owner, SendDlgServices services)
   }
   connect(clearButton_, &QPushButton::clicked, this, &CSendDlg::OnClear);
   connect(button(res::IDC_OTHERS), &QPushButton::clicked, this, &CSendDlg::OnSelectReceivers);
-  connect(button(res::IDC_HISTORY_PREV), &QPushButton::clicked, this,
-          &CSendDlg::OnHistoryPrevious);
+  connect(button(res::IDC_HISTORY_PREV), &QPushButton::clicked, this, &CSendDlg::OnHistoryPrevious);
   connect(button(res::IDC_HISTORY_NEXT), &QPushButton::clicked, this, &CSendDlg::OnHistoryNext);
-  connect(button(res::IDC_HISTORY_DELETE), &QPushButton::clicked, this,
-          &CSendDlg::OnHistoryDelete);
+  connect(button(res::IDC_HISTORY_DELETE), &QPushButton::clicked, this, &CSendDlg::OnHistoryDelete);
   connect(receiverEdit_, &QLineEdit::textChanged, this, &CSendDlg::UpdateClearEnabled);
 
   // Initialization. The Select Receiver dialog is there only when wired.

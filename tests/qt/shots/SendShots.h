@@ -5,10 +5,10 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QLineEdit>
 #include <memory>
 #include <string>
 
@@ -51,8 +51,9 @@ inline QWidget* SendWithHistory() {
   TypeAndSend(dlg, QStringLiteral("BOB"), QStringLiteral("Lunch at twelve?"));
   TypeAndSend(dlg, QStringLiteral("BOB ALICE CARL"),
               QStringLiteral("The build is green again.\nThe nightly run starts at 22:00."));
-  TypeAndSend(dlg, QStringLiteral("LAB"), QStringLiteral("Printer on the second floor is out "
-                                                         "of paper."));
+  TypeAndSend(dlg, QStringLiteral("LAB"),
+              QStringLiteral("Printer on the second floor is out "
+                             "of paper."));
   ui::FindControl<QPushButton>(dlg, res::IDC_HISTORY_PREV)->click();
   dlg->setWindowState(Qt::WindowNoState);  // closing after a send minimised it
   return dlg;
@@ -67,8 +68,8 @@ inline QWidget* SendInvalidBox() {
   dlg->show();
   QMessageBox* box = nullptr;
   ui::SetMessageBoxHook([&box, dlg](const QString& text) {
-    box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tessivane"), text,
-                          QMessageBox::Ok, dlg);
+    box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tessivane"), text, QMessageBox::Ok,
+                          dlg);
   });
   ui::FindControl<QLineEdit>(dlg, res::IDC_RECEIVER)->setText(QStringLiteral("   "));
   ui::FindControl<QPlainTextEdit>(dlg, res::IDC_MESSAGE)->setPlainText(QStringLiteral("Hello"));

@@ -552,6 +552,10 @@ TEST_F(ReceiveDlgTest, WithoutANotificationAreaMinimisingKeepsTheWindowOnTheTask
   EXPECT_TRUE(dlg->isMinimized());
   MenuAction(res::ID_MESSAGE_EXIT)->trigger();
   EXPECT_TRUE(dlg->isVisible());
+  QList<QAction*> abouts = ui::FindActions(dlg->menuBar(), res::ID_TRAY_ABOUT);
+  ASSERT_EQ(abouts.size(), 1);
+  abouts[0]->trigger();
+  EXPECT_EQ(this->abouts, 1);  // once, not once per route
   exits[0]->trigger();
   EXPECT_TRUE(QTest::qWaitFor([&] { return dlg->isDestroyed(); }, 1000));
 }

@@ -86,8 +86,13 @@ bool CReceiveDlg::Create() {
   toolBar_->show();
 
   // Message map: menu bar, tool bar, check boxes.
-  connect(menuBar_, &QMenuBar::triggered, this,
-          [this](QAction* action) { OnCommand(ui::CommandId(action)); });
+  connect(menuBar_, &QMenuBar::triggered, this, [this](QAction* action) {
+    const int id = ui::CommandId(action);
+    // The icon menu's commands in the menu bar (no notification area) come
+    // through the icon's own signal.
+    if (id == app::kCmdTrayShow || id == app::kCmdTrayAbout || id == app::kCmdTrayExit) return;
+    OnCommand(id);
+  });
   connect(toolBar_, &QToolBar::actionTriggered, this,
           [this](QAction* action) { OnCommand(ui::CommandId(action)); });
   ui::ApplyCommandRuleOnShow(menuBar_, [this](int id) {

@@ -143,7 +143,7 @@ ResponderAction NameResponder::Handle(std::span<const uint8_t> bytes,
       action.reply = BuildPositiveNameQueryResponse(packet->transactionId, question.name,
                                                     std::span(&entry, 1), kResponderTtl);
       action.verdict = ResponderVerdict::kPositive;
-    } else if (broadcast) {
+    } else if (broadcast || (packet->flags & kNsFlagRecursionDesired) != 0) {
       action.verdict = ResponderVerdict::kNotOurs;
     } else {
       action.reply = BuildNegativeNameQueryResponse(packet->transactionId, question.name);

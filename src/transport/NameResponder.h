@@ -12,8 +12,11 @@
 //                                              interface the query arrived on
 //   name query for another name, broadcast     nothing (several nodes hear a broadcast; only
 //                                              an owner answers, never a negative response)
-//   name query for another name, unicast       negative response, RCODE 3 (name error), so the
-//                                              asker learns at once instead of timing out
+//   name query for another name, unicast,      negative response, RCODE 3 (name error), so the
+//   RD clear (asked of this node)              asker learns at once instead of timing out
+//   name query for another name, unicast,      nothing: the asker takes us for its name server
+//   RD set                                     (RD is only set towards one), and a "no" from us
+//                                              would keep it from asking its real one
 //   node status for "*" or one of our names,   node status response listing our three names
 //   unicast
 //   node status, broadcast or another name     nothing

@@ -36,9 +36,10 @@ echo "$out" | grep -Eq '^\s*LANFOLK\s+<00> - <GROUP> B <ACTIVE>' || fail "node s
 pass "node status lists the workgroup as a group name"
 
 # A unicast query for a name we do not have is answered negatively at once; nmblookup would
-# otherwise wait for its time-out.
+# otherwise wait for its time-out (2 s). (With --recursion it takes us for a name server, and
+# we stay silent; the unit tests cover that.)
 start=$(date +%s%N)
-out=$(ask -U "$A" --recursion NOBODYHERE) && fail "unicast NOBODYHERE was found: $out"
+out=$(ask -U "$A" NOBODYHERE) && fail "unicast NOBODYHERE was found: $out"
 ms=$(( ($(date +%s%N) - start) / 1000000 ))
 [ "$ms" -lt 1000 ] || fail "negative answer took ${ms} ms"
 pass "negative answer to a unicast query in ${ms} ms"

@@ -56,7 +56,7 @@ TEST(NbnsResponderService, AnswersOnTheLoopbackAndStopsCleanly) {
   std::vector<uint8_t> junk = {1, 2, 3};
   EXPECT_TRUE(client->SendTo({Ipv4Address::Loopback(), service.Port()}, junk));
   answer = Ask(*client, service.Port(),
-               BuildNameQueryRequest(8, NetbiosName::FromName("ELSEWHERE", 0), false));
+               BuildNameQueryRequest(8, NetbiosName::FromName("ELSEWHERE", 0), false, false));
   ASSERT_TRUE(answer);
   EXPECT_EQ(ClassifyNamePacket(*answer), NamePacketKind::NegativeNameQueryResponse);
 

@@ -136,7 +136,11 @@ TEST_F(ResponderTest, OtherNamesBroadcastSilenceUnicastNegative) {
   EXPECT_EQ(responder_.Handle(Query(7, "LANFOLK", 0x1d, 0x0010), Broadcast()).verdict,
             ResponderVerdict::kNotOurs);
 
-  ResponderAction a = responder_.Handle(Query(0x0102, "BOBPC", 0, 0x0100), Unicast());
+  // Asked of this node (RD clear): a negative answer. Asked as of a name server (RD set): we
+  // are none, so nothing.
+  EXPECT_EQ(responder_.Handle(Query(0x0102, "BOBPC", 0, 0x0100), Unicast()).verdict,
+            ResponderVerdict::kNotOurs);
+  ResponderAction a = responder_.Handle(Query(0x0102, "BOBPC", 0, 0x0000), Unicast());
   ASSERT_EQ(a.verdict, ResponderVerdict::kNegative);
   EXPECT_EQ(Flags(a.reply), 0x8503);  // name error
   auto packet = ParseNamePacket(a.reply);
@@ -145,7 +149,7 @@ TEST_F(ResponderTest, OtherNamesBroadcastSilenceUnicastNegative) {
   EXPECT_EQ(packet->transactionId, 0x0102);
   EXPECT_EQ(packet->answers.at(0).name.ToString(), "BOBPC<00>");
   EXPECT_EQ(packet->answers.at(0).type, kNsTypeNull);
-  EXPECT_EQ(responder_.Counters().notOurs, 5u);
+  EXPECT_EQ(responder_.Counters().notOurs, 6u);
   EXPECT_EQ(responder_.Counters().negative, 1u);
 }
 

@@ -164,6 +164,17 @@ TEST_F(SendDlgTest, ReceiverIsUpperCasedWhileTypingAndTheCursorStays) {
   EXPECT_EQ(receiver()->cursorPosition(), 4);
   QTest::keyClicks(receiver(), "y");
   EXPECT_EQ(receiver()->text(), QStringLiteral("BOBXY ALI"));
+
+  // One character for one: a letter whose upper case is two letters stays as
+  // it is, so what is typed next lands behind it.
+  receiver()->clear();
+  for (const QString& typed : {QString::fromUtf8("\xC3\xA9"), QString::fromUtf8("\xC3\x9F")}) {
+    QTest::sendKeyEvent(QTest::Click, receiver(), Qt::Key_unknown, typed, Qt::NoModifier);
+  }
+  QTest::keyClicks(receiver(), "b");
+  EXPECT_EQ(receiver()->text(), QString::fromUtf8("\xC3\x89\xC3\x9F"
+                                                  "B"));
+  EXPECT_EQ(receiver()->cursorPosition(), 3);
 }
 
 TEST_F(SendDlgTest, MessageTakesAtMost400Characters) {

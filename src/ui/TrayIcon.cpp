@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QWidget>
 
 #include "res/Menus.h"
@@ -62,10 +63,25 @@ TrayIcon::~TrayIcon() = default;
 
 bool TrayIcon::Add() {
   if (!owner_.Add(window_)) return false;
-  if (!trayAvailable_()) {
-    otherHome_ = true;
+  if (trayAvailable_()) {
+    ShowIcon();
     return true;
   }
+  // No notification area (yet): the window is its own home. A tray host that
+  // starts later (a desktop still coming up at log-on) is taken as it comes.
+  otherHome_ = true;
+  homeCheck_ = std::make_unique<QTimer>();
+  connect(homeCheck_.get(), &QTimer::timeout, this, [this] {
+    if (!trayAvailable_()) return;
+    homeCheck_->stop();
+    otherHome_ = false;
+    ShowIcon();
+  });
+  homeCheck_->start(kHomeCheckMs);
+  return true;
+}
+
+void TrayIcon::ShowIcon() {
   tray_ = std::make_unique<QSystemTrayIcon>(icon_);
   tray_->setToolTip(QString::fromLatin1(kToolTip));
   // Hosts that draw the menu themselves (status-notifier items) take it from
@@ -79,11 +95,11 @@ bool TrayIcon::Add() {
             OnTrayNotify(app::kTrayIconId, event, QCursor::pos());
           });
   tray_->show();
-  return true;
 }
 
 bool TrayIcon::Remove() {
   if (!owner_.Remove(window_)) return false;
+  homeCheck_.reset();
   if (tray_) {
     tray_->hide();
     tray_.reset();

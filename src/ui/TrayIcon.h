@@ -11,7 +11,8 @@
 //
 // Without a notification area the icon cannot be shown; the owner window then
 // carries the same three commands in a menu of its own menu bar and stays on
-// the task bar when minimised (usesOtherHome()).
+// the task bar when minimised (usesOtherHome()). Should a notification area
+// appear later, the icon moves there and usesOtherHome() turns false.
 
 #include <QIcon>
 #include <QObject>
@@ -23,6 +24,7 @@
 class QMenu;
 class QPoint;
 class QSystemTrayIcon;
+class QTimer;
 class QWidget;
 
 namespace vantrel::ui {
@@ -37,6 +39,8 @@ class TrayIcon : public QObject {
  public:
   // The tip shown over the icon.
   static constexpr char kToolTip[] = "Vantrel";
+  // How often a window without a notification area looks for one.
+  static constexpr int kHomeCheckMs = 3000;
 
   // trayAvailable answers whether the desktop has a notification area
   // (QSystemTrayIcon::isSystemTrayAvailable when not given).
@@ -76,6 +80,7 @@ class TrayIcon : public QObject {
 
  private:
   void ConnectMenu(QMenu* menu);
+  void ShowIcon();
 
   QWidget* window_;  // not owned; the icon lives as long as its window
   QIcon icon_;
@@ -83,6 +88,7 @@ class TrayIcon : public QObject {
   std::function<bool()> trayAvailable_;
   std::unique_ptr<QSystemTrayIcon> tray_;
   std::unique_ptr<QMenu> menu_;
+  std::unique_ptr<QTimer> homeCheck_;
   bool otherHome_ = false;
 };
 

@@ -150,5 +150,21 @@ TEST(TrayIconTest, WithoutANotificationAreaTheWindowIsTheOtherHome) {
   EXPECT_FALSE(second.usesOtherHome());
 }
 
+TEST(TrayIconTest, ANotificationAreaThatAppearsLaterTakesTheIcon) {
+  app::TrayOwner owner;
+  QWidget w;
+  bool available = false;
+  TrayIcon tray(&w, TestIcon(), owner, [&available] { return available; });
+  ASSERT_TRUE(tray.Add());
+  EXPECT_TRUE(tray.usesOtherHome());
+  available = true;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return tray.systemTrayIcon() != nullptr; },
+                              TrayIcon::kHomeCheckMs * 2));
+  EXPECT_FALSE(tray.usesOtherHome());
+  EXPECT_EQ(tray.systemTrayIcon()->toolTip(), QStringLiteral("Vantrel"));
+  EXPECT_TRUE(tray.Remove());
+  EXPECT_EQ(tray.systemTrayIcon(), nullptr);
+}
+
 }  // namespace
 }  // namespace vantrel::ui

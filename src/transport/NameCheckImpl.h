@@ -76,6 +76,16 @@ struct NameResolution {
 using BoundedHostResolver =
     std::function<std::vector<Ipv4Address>(std::string_view name, std::chrono::milliseconds)>;
 
+// The answers of the last check, kept for ResolveMailslotTarget.
+struct RememberedNameAnswers {
+  std::string name;  // as asked, upper-cased
+  std::chrono::steady_clock::time_point when;
+  bool haveNetbios = false;
+  NameResolution netbios;
+  bool haveProbe = false;
+  std::vector<Ipv4Address> probeAddresses;
+};
+
 class NameCheckImpl : public INameCheck {
  public:
   // network must outlive the check. Without a resolver, network.ResolveHostName is used
@@ -104,15 +114,7 @@ class NameCheckImpl : public INameCheck {
   // The addresses the probe uses for a name: literal, bounded resolver, lmhosts.
   std::vector<Ipv4Address> ProbeAddresses(std::string_view name);
 
-  // The answers of the last check, kept for ResolveMailslotTarget.
-  struct Remembered {
-    std::string name;  // as asked, upper-cased
-    std::chrono::steady_clock::time_point when;
-    bool haveNetbios = false;
-    NameResolution netbios;
-    bool haveProbe = false;
-    std::vector<Ipv4Address> probeAddresses;
-  };
+  using Remembered = RememberedNameAnswers;
   Remembered* Recall(std::string_view name);
   Remembered& Remember(std::string_view name);
 

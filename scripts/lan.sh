@@ -149,7 +149,7 @@ cmd_nmbd() {
   host_addr "$h" >/dev/null
   command -v nmbd >/dev/null || die "Samba's nmbd is not installed"
   local dir="$STATE/samba-$h"
-  mkdir -p "$dir"/{lock,state,cache,pid,private,log,ncalrpc}
+  mkdir -p "$dir"/{lock,state,cache,pid,private,log,ncalrpc,socket}
   cat >"$dir/smb.conf" <<EOF
 [global]
   netbios name = $h
@@ -162,6 +162,7 @@ cmd_nmbd() {
   pid directory = $dir/pid
   private dir = $dir/private
   ncalrpc dir = $dir/ncalrpc
+  nmbd:socket dir = $dir/socket
   log file = $dir/log/nmbd.log
   max log size = 0
   disable netbios = no
@@ -178,8 +179,8 @@ EOF
     echo "  $line" >>"$dir/smb.conf"
   done
   ip netns exec "$(ns_of "$h")" unshare --uts -- \
-    sh -c 'hostname "$0" && exec nmbd --foreground --no-process-group -s "$1"' \
-    "$h" "$dir/smb.conf" </dev/null >"$dir/log/stdout" 2>&1 &
+    sh -c 'hostname "$0" && exec nmbd --foreground --no-process-group -s "$1" -l "$2"' \
+    "$h" "$dir/smb.conf" "$dir/log" </dev/null >"$dir/log/stdout" 2>&1 &
   echo $! >"$dir/nmbd.pid"
   # nmbd registers its names by broadcast before it answers for them; wait for the log line.
   local n=0

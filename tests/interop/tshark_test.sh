@@ -14,7 +14,8 @@ B=$(lan addr BOB)
 
 on_host_bg BOB "$WORK/responder" "$INTEROP_PEER" --smbconf "$confB" respond
 wait_for_line "$WORK/responder" '^responder: running'
-on_host_bg BOB "$WORK/tshark.log" tshark -q -i eth0 -f "udp dst port 138" -c 2 -w "$WORK/cap.pcap"
+on_host_bg BOB "$WORK/tshark.log" tshark -q -i eth0 -f "udp dst port 138" -c 2 -a duration:30 \
+  -w "$WORK/cap.pcap"
 wait_for_line "$WORK/tshark.log" "Capturing on 'eth0'"
 sleep 0.5  # the capture filter is in place shortly after the message
 

@@ -35,6 +35,7 @@
 #include <memory>
 #include <vector>
 
+#include "ReceiveShots.h"
 #include "SendShots.h"
 #include "res/Dialogs.h"
 #include "res/Menus.h"
@@ -171,6 +172,14 @@ std::vector<Shot> Shots() {
       {"send-empty", shots::SendEmpty},
       {"send-history", shots::SendWithHistory},
       {"send-invalid-box", shots::SendInvalidBox, {90, 140}},
+      {"receive-window", shots::ReceiveWindow},
+      {"receive-empty", shots::ReceiveEmpty},
+      {"receive-menu-message", shots::ReceiveMessageMenu},
+      {"receive-menu-option", shots::ReceiveOptionMenu},
+      {"receive-tooltip", shots::ReceiveToolTip},
+      {"receive-tray-menu", shots::ReceiveTrayMenu},
+      {"box-no-permission", shots::NoPermissionBox, {90, 140}},
+      {"box-another-receiver", shots::AnotherReceiverBox, {90, 140}},
       {"tray-menu", TrayMenu, {300, 200}},
       {"artwork", Artwork},
       {"tray-icon", TrayIcon, {600, 40}},

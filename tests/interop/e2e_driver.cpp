@@ -1,0 +1,370 @@
+// The end-to-end driver: the real program (the application object on the
+// production Linux platform, with the real settings hive, mailslot, name check
+// and name responder) run in-process, so that a test on the private LAN can
+// look at its windows and use them as a user would. It starts exactly as the
+// Vantrel program does (RunMessenger) and takes the same environment
+// (XDG_CONFIG_HOME, TMPDIR, the host's smb.conf); the only differences are
+// that message boxes become lines on standard output instead of modal boxes,
+// and that commands come in on standard input.
+//
+// Standard output, one "key: value" line each, values escaped (\\, \r, \n,
+// \t, \xHH for other bytes):
+//   pid, mode (mailslot mode | pop-up capture mode | sender-only mode),
+//   main-window (CReceiveDlg | CSendDlg | none), tray-owner (main-window |
+//   other | none), receive-window (yes | no), computer (the Send dialog's
+//   sender), the window line (below), then "ready: 1".
+//   box: TEXT                  a message box the program showed
+//   window: 1011=..\t1012=..\t1007=..\t1013=..\t1014=..
+//                              the receive window's controls, printed at
+//                              start and whenever one of them changes
+//   ended: STATUS              the event loop ended; the process exits with it
+//
+// Commands on standard input, one per line:
+//   send RECEIVERS<TAB>TEXT    opens the Send dialog (the receive window's Send
+//                              command, or the icon menu's Show in sender-only
+//                              mode), types the receiver line and the text
+//                              (\n in TEXT presses Enter), presses Send (1001)
+//                              and prints "typed: LINE" and, once the posted
+//                              close has run, "sent: visible=0|1"
+//   window                     prints the window line now
+//   store                      prints "record: TIME|SENDER|RECEIVER|TEXT" for
+//                              every stored record, oldest first, then
+//                              "store: total=N current=M"
+//   exit                       the icon menu's Exit: the program ends as the
+//                              user ends it (messages saved)
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <string>
+#include <string_view>
+
+#include "app/OperatingMode.h"
+#include "app/TrayOwner.h"
+#include "app/qt/LinuxPlatform.h"
+#include "app/qt/MessengerApp.h"
+#include "app/qt/TerminationSignals.h"
+#include "receive/Profile.h"
+#include "receive/qt/ReceiveDlg.h"
+#include "res/ResourceIds.h"
+#include "res/Resources.h"
+#include "send/qt/SendDlg.h"
+#include "ui/DialogBuilder.h"
+#include "ui/MessageBox.h"
+#include "ui/TrayIcon.h"
+
+namespace vantrel::e2e {
+namespace {
+
+std::string Escape(std::string_view in) {
+  std::string out;
+  char hex[8];
+  for (char ch : in) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c >= 0x7F) {
+      std::snprintf(hex, sizeof hex, "\\x%02x", c);
+      out += hex;
+    } else {
+      out.push_back(ch);
+    }
+  }
+  return out;
+}
+
+std::string Escape(const QString& text) { return Escape(text.toStdString()); }
+
+void Line(const std::string& key, const std::string& value) {
+  std::printf("%s: %s\n", key.c_str(), value.c_str());
+  std::fflush(stdout);
+}
+
+QString Unescape(const std::string& in) {
+  std::string out;
+  for (size_t i = 0; i < in.size(); ++i) {
+    if (in[i] != '\\' || i + 1 >= in.size()) {
+      out.push_back(in[i]);
+      continue;
+    }
+    const char c = in[++i];
+    if (c == 'n') {
+      out.push_back('\n');
+    } else if (c == 't') {
+      out.push_back('\t');
+    } else if (c == 'x' && i + 2 < in.size()) {
+      out.push_back(static_cast<char>(std::strtoul(in.substr(i + 1, 2).c_str(), nullptr, 16)));
+      i += 2;
+    } else {
+      out.push_back(c);
+    }
+  }
+  return QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size()));
+}
+
+QAction* ActionWithId(const QList<QAction*>& actions, int id) {
+  for (QAction* a : actions) {
+    if (ui::CommandId(a) == id) return a;
+  }
+  return nullptr;
+}
+
+class Driver : public QObject {
+ public:
+  explicit Driver(app::MessengerApp& messenger) : messenger_(messenger) {
+    connect(&watch_, &QTimer::timeout, this, [this] { ReportWindow(false); });
+    notifier_ = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &Driver::OnInput);
+  }
+
+  void Started() {
+    Line("pid", std::to_string(::getpid()));
+    QWidget* main = messenger_.mainWindow();
+    Line("mode", app::OperatingModeName(messenger_.mode()));
+    Line("main-window", !main                                 ? "none"
+                        : qobject_cast<CReceiveDlg*>(main)    ? "CReceiveDlg"
+                        : qobject_cast<CSendDlg*>(main)       ? "CSendDlg"
+                                                              : main->metaObject()->className());
+    const void* owner = app::TrayOwner::Process().owner();
+    Line("tray-owner", !owner                                   ? "none"
+                       : owner == static_cast<const void*>(main) ? "main-window"
+                                                                 : "other");
+    Line("receive-window", messenger_.receiveWindow() ? "yes" : "no");
+    if (auto* send = SendDialog()) {
+      const std::string computer =
+          ui::FindControl<QLineEdit>(send, res::IDC_SENDER)->text().toStdString();
+      Line("computer", Escape(computer));
+    }
+    ReportWindow(true);
+    watch_.start(50);
+    Line("ready", "1");
+  }
+
+ private:
+  CReceiveDlg* Receive() const {
+    CReceiveDlg* r = messenger_.receiveWindow();
+    return r && !r->isDestroyed() ? r : nullptr;
+  }
+
+  CSendDlg* SendDialog() const {
+    if (CReceiveDlg* r = Receive()) {
+      return r->sendDialog() ? qobject_cast<CSendDlg*>(r->sendDialog()->window()) : nullptr;
+    }
+    return messenger_.senderOnlyWindow();
+  }
+
+  std::string WindowLine() const {
+    CReceiveDlg* r = Receive();
+    if (!r) return {};
+    std::string line;
+    for (int id : {res::IDC_MSG_FROM, res::IDC_MSG_ON, res::IDC_MSG_TEXT, res::IDC_CURRENT_COUNT,
+                   res::IDC_TOTAL_COUNT}) {
+      QString text;
+      if (auto* label = ui::FindControl<QLabel>(r, id)) {
+        text = label->text();
+      } else if (auto* edit = ui::FindControl<QPlainTextEdit>(r, id)) {
+        text = edit->toPlainText();
+      } else {
+        text = QStringLiteral("<missing>");
+      }
+      if (!line.empty()) line += '\t';
+      line += std::to_string(id) + "=" + Escape(text);
+    }
+    return line;
+  }
+
+  void ReportWindow(bool always) {
+    const std::string line = WindowLine();
+    if (line.empty() || (!always && line == lastWindow_)) return;
+    lastWindow_ = line;
+    Line("window", line);
+  }
+
+  void OnInput() {
+    char buffer[4096];
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n <= 0) {
+      notifier_->setEnabled(false);  // end of the commands; the program goes on
+      return;
+    }
+    input_.append(buffer, static_cast<size_t>(n));
+    for (size_t eol; (eol = input_.find('\n')) != std::string::npos;) {
+      pending_.push_back(input_.substr(0, eol));
+      input_.erase(0, eol + 1);
+    }
+    // A command that waits runs the event loop; input that comes meanwhile
+    // queues up behind it.
+    if (busy_) return;
+    busy_ = true;
+    while (!pending_.empty()) {
+      const std::string command = pending_.front();
+      pending_.pop_front();
+      Run(command);
+    }
+    busy_ = false;
+  }
+
+  void Run(const std::string& command) {
+    if (command.rfind("send ", 0) == 0) {
+      const std::string rest = command.substr(5);
+      const size_t tab = rest.find('\t');
+      if (tab == std::string::npos) {
+        Line("error", "send needs RECEIVERS<TAB>TEXT");
+        return;
+      }
+      Send(Unescape(rest.substr(0, tab)), Unescape(rest.substr(tab + 1)));
+    } else if (command == "window") {
+      ReportWindow(true);
+    } else if (command == "store") {
+      PrintStore();
+    } else if (command == "exit") {
+      Exit();
+    } else if (!command.empty()) {
+      Line("error", "unknown command " + Escape(command));
+    }
+  }
+
+  static void Retype(QWidget* field, const QString& text) {
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Delete);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+      if (i > 0) QTest::keyClick(field, Qt::Key_Return);
+      QTest::keyClicks(field, lines[i]);
+    }
+  }
+
+  void Send(const QString& receivers, const QString& text) {
+    CSendDlg* dialog = SendDialog();
+    if (!dialog) {
+      Line("error", "no Send dialog");
+      return;
+    }
+    // Opened the way the user opens it.
+    if (CReceiveDlg* r = Receive()) {
+      QAction* send = ActionWithId(ui::FindActions(r->menuBar(), res::ID_MESSAGE_SEND),
+                                   res::ID_MESSAGE_SEND);
+      if (send) send->trigger();
+    } else if (ui::TrayIcon* tray = dialog->trayIcon()) {
+      if (QAction* show = ActionWithId(tray->menu()->actions(), res::ID_TRAY_SHOW)) show->trigger();
+    }
+    if (!QTest::qWaitForWindowExposed(dialog, 5000)) {
+      Line("error", "the Send dialog did not show");
+      return;
+    }
+    auto* receiver = ui::FindControl<QLineEdit>(dialog, res::IDC_RECEIVER);
+    auto* message = ui::FindControl<QPlainTextEdit>(dialog, res::IDC_MESSAGE);
+    auto* sendButton = ui::FindControl<QPushButton>(dialog, res::IDC_SEND);
+    Retype(receiver, receivers);
+    Retype(message, text);
+    Line("typed", Escape(receiver->text()));
+    QTest::mouseClick(sendButton, Qt::LeftButton);
+    // The dialog posts its own close after the send.
+    (void)QTest::qWaitFor([dialog] { return !dialog->isVisible() || dialog->isMinimized(); }, 2000);
+    Line("sent", std::string("visible=") +
+                     (dialog->isVisible() && !dialog->isMinimized() ? "1" : "0"));
+  }
+
+  void PrintStore() {
+    CReceiveDlg* r = Receive();
+    if (!r) {
+      Line("store", "none");
+      return;
+    }
+    const MessageStore& store = r->store();
+    for (size_t i = 0; i < store.RecordCount(); ++i) {
+      const RecordFields f = store.GetRecordFields(i);
+      Line("record", Escape(f.time) + "|" + Escape(f.sender) + "|" + Escape(f.receiver) + "|" +
+                         Escape(f.text));
+    }
+    Line("store",
+         "total=" + std::to_string(store.total()) + " current=" + std::to_string(store.current()));
+  }
+
+  void Exit() {
+    QWidget* main = messenger_.mainWindow();
+    ui::TrayIcon* tray = nullptr;
+    if (auto* r = qobject_cast<CReceiveDlg*>(main)) tray = r->trayIcon();
+    if (auto* s = qobject_cast<CSendDlg*>(main)) tray = s->trayIcon();
+    QAction* exit = tray ? ActionWithId(tray->menu()->actions(), res::ID_TRAY_EXIT) : nullptr;
+    if (!exit) {
+      Line("error", "no icon menu");
+      return;
+    }
+    exit->trigger();
+  }
+
+  app::MessengerApp& messenger_;
+  QSocketNotifier* notifier_ = nullptr;
+  QTimer watch_;
+  std::string lastWindow_;
+  std::string input_;
+  std::deque<std::string> pending_;
+  bool busy_ = false;
+};
+
+// RunMessenger with the driver attached.
+int Run() {
+  res::InitResources();
+  QCoreApplication::setOrganizationName(QString::fromLatin1(kRegistryCompany));
+  QCoreApplication::setApplicationName(QString::fromLatin1(kProfileName));
+  QApplication::setQuitOnLastWindowClosed(false);
+  ui::SetMessageBoxHook([](const QString& text) { Line("box", Escape(text)); });
+
+  app::LinuxPlatform platform;
+  int rc = 0;
+  {
+    app::MessengerApp messenger(platform.Services());
+    app::TerminationSignals termination;
+    QObject::connect(&termination, &app::TerminationSignals::terminate, &messenger,
+                     [&messenger](int) { messenger.Terminate(); });
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &messenger,
+                     [&messenger](QSessionManager&) { messenger.OnQueryEndSession(); });
+    QObject::connect(&messenger, &app::MessengerApp::mainWindowDestroyed, qApp,
+                     [] { QCoreApplication::exit(0); });
+    QObject::connect(&messenger, &app::MessengerApp::quitRequested, qApp,
+                     [] { QCoreApplication::exit(0); });
+    Driver driver(messenger);
+    if (messenger.InitInstance() && !termination.received()) {
+      driver.Started();
+      rc = QApplication::exec();
+    } else {
+      Line("start", "ended at start-up");
+    }
+    if (messenger.receiveWindow() && !messenger.receiveWindow()->isDestroyed())
+      messenger.receiveWindow()->DestroyWindow();
+  }
+  platform.Close();
+  Line("ended", std::to_string(rc));
+  return rc;
+}
+
+}  // namespace
+}  // namespace vantrel::e2e
+
+int main(int argc, char** argv) {
+  vantrel::app::TerminationSignals::Install();
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  QApplication app(argc, argv);
+  return vantrel::e2e::Run();
+}

@@ -11,7 +11,8 @@
 // \t, \xHH for other bytes):
 //   pid, mode (mailslot mode | pop-up capture mode | sender-only mode),
 //   main-window (CReceiveDlg | CSendDlg | none), tray-owner (main-window |
-//   other | none), receive-window (yes | no), computer (the Send dialog's
+//   other | none), receive-window (yes | no), windows (the class names of the
+//   program's dialog windows, sorted), computer (the Send dialog's
 //   sender), the window line (below), then "ready: 1".
 //   box: TEXT                  a message box the program showed
 //   window: 1011=..\t1012=..\t1007=..\t1013=..\t1014=..
@@ -36,6 +37,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -150,6 +152,15 @@ class Driver : public QObject {
                        : owner == static_cast<const void*>(main) ? "main-window"
                                                                  : "other");
     Line("receive-window", messenger_.receiveWindow() ? "yes" : "no");
+    QStringList windows;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (qobject_cast<QDialog*>(w)) {
+        windows << QString::fromLatin1(w->metaObject()->className())
+                       .remove(QStringLiteral("vantrel::"));
+      }
+    }
+    windows.sort();
+    Line("windows", windows.join(QLatin1Char(' ')).toStdString());
     if (auto* send = SendDialog()) {
       const std::string computer =
           ui::FindControl<QLineEdit>(send, res::IDC_SENDER)->text().toStdString();

@@ -143,12 +143,12 @@ class Driver : public QObject {
     Line("pid", std::to_string(::getpid()));
     QWidget* main = messenger_.mainWindow();
     Line("mode", app::OperatingModeName(messenger_.mode()));
-    Line("main-window", !main                                 ? "none"
-                        : qobject_cast<CReceiveDlg*>(main)    ? "CReceiveDlg"
-                        : qobject_cast<CSendDlg*>(main)       ? "CSendDlg"
-                                                              : main->metaObject()->className());
+    Line("main-window", !main                              ? "none"
+                        : qobject_cast<CReceiveDlg*>(main) ? "CReceiveDlg"
+                        : qobject_cast<CSendDlg*>(main)    ? "CSendDlg"
+                                                           : main->metaObject()->className());
     const void* owner = app::TrayOwner::Process().owner();
-    Line("tray-owner", !owner                                   ? "none"
+    Line("tray-owner", !owner                                    ? "none"
                        : owner == static_cast<const void*>(main) ? "main-window"
                                                                  : "other");
     Line("receive-window", messenger_.receiveWindow() ? "yes" : "no");
@@ -273,8 +273,8 @@ class Driver : public QObject {
     }
     // Opened the way the user opens it.
     if (CReceiveDlg* r = Receive()) {
-      QAction* send = ActionWithId(ui::FindActions(r->menuBar(), res::ID_MESSAGE_SEND),
-                                   res::ID_MESSAGE_SEND);
+      QAction* send =
+          ActionWithId(ui::FindActions(r->menuBar(), res::ID_MESSAGE_SEND), res::ID_MESSAGE_SEND);
       if (send) send->trigger();
     } else if (ui::TrayIcon* tray = dialog->trayIcon()) {
       if (QAction* show = ActionWithId(tray->menu()->actions(), res::ID_TRAY_SHOW)) show->trigger();
@@ -292,8 +292,8 @@ class Driver : public QObject {
     QTest::mouseClick(sendButton, Qt::LeftButton);
     // The dialog posts its own close after the send.
     (void)QTest::qWaitFor([dialog] { return !dialog->isVisible() || dialog->isMinimized(); }, 2000);
-    Line("sent", std::string("visible=") +
-                     (dialog->isVisible() && !dialog->isMinimized() ? "1" : "0"));
+    Line("sent",
+         std::string("visible=") + (dialog->isVisible() && !dialog->isMinimized() ? "1" : "0"));
   }
 
   void PrintStore() {

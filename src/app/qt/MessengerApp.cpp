@@ -98,7 +98,7 @@ bool MessengerApp::CreateReceiveWindow() {
   return true;
 }
 
-std::unique_ptr<SendDialogPort> MessengerApp::MakeSendDialog(QWidget* owner) {
+SendDlgServices MessengerApp::SendServices() {
   SendDlgServices services;
   services.sendDatagram = s_.sendDatagram;
   services.directory = s_.directory;
@@ -111,26 +111,18 @@ std::unique_ptr<SendDialogPort> MessengerApp::MakeSendDialog(QWidget* owner) {
   services.quitFlag = &quit_;
   services.trayOwner = &trayOwner_;
   services.trayAvailable = s_.trayAvailable;
+  return services;
+}
+
+std::unique_ptr<SendDialogPort> MessengerApp::MakeSendDialog(QWidget* owner) {
   // Owned by the receive window (its Qt parent) and hidden until Send or
   // Response shows it.
-  auto* dialog = new CSendDlg(owner, std::move(services));
+  auto* dialog = new CSendDlg(owner, SendServices());
   return std::make_unique<SendDlgPort>(dialog, codec_.get());
 }
 
 bool MessengerApp::CreateSenderOnlyWindow() {
-  SendDlgServices services;
-  services.sendDatagram = s_.sendDatagram;
-  services.directory = s_.directory;
-  services.isPopupCaptureMode = [this] {
-    return IsPopupCaptureMode(s_.slotHeld && s_.slotHeld(), *s_.system);
-  };
-  services.computerName = [this] { return s_.system->ComputerName(); };
-  services.codec = codec_.get();
-  services.showAbout = s_.showAbout;
-  services.quitFlag = &quit_;
-  services.trayOwner = &trayOwner_;
-  services.trayAvailable = s_.trayAvailable;
-  sendOnly_ = new CSendDlg(nullptr, std::move(services));
+  sendOnly_ = new CSendDlg(nullptr, SendServices());
   // The dialog deletes itself once the icon menu's Exit has destroyed it.
   connect(sendOnly_.data(), &QObject::destroyed, this, &MessengerApp::mainWindowDestroyed);
   StartHidden(sendOnly_.data(), sendOnly_->trayIcon() && sendOnly_->trayIcon()->usesOtherHome());

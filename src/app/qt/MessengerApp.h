@@ -97,6 +97,8 @@ class MessengerApp : public QObject {
   bool CreateReceiveWindow();
   bool CreateSenderOnlyWindow();
   std::unique_ptr<SendDialogPort> MakeSendDialog(QWidget* owner);
+  // What either role of the Send dialog is given from the production platform.
+  SendDlgServices SendServices();
   static void StartHidden(QWidget* window, bool otherHome);
 
   AppServices s_;

@@ -21,7 +21,9 @@ bool ReadAutostartFlag(IRegistry& reg) {
   CRegAccess run(reg, RootKey::LocalMachine);
   run.OpenKey(RootKey::LocalMachine, kRunKeyPath);
   std::string program;
-  bool flag = run.ReadString(kAutostartValue, program) == 1 || run.lastError() == ERROR_MORE_DATA;
+  // Only a value that fits the 200-byte buffer counts; a longer one reads as
+  // absent, and a toggle then writes the value afresh.
+  bool flag = run.ReadString(kAutostartValue, program) == 1;
   run.CloseKey();
   return flag;
 }

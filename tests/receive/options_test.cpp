@@ -129,13 +129,16 @@ TEST(Autostart, AnEntryNamingAnyProgramShowsTheFlagSet) {
   ASSERT_EQ(reg.CreateKey(RootKey::LocalMachine, kRunKeyPath), ERROR_SUCCESS);
   reg.SetValue(RootKey::LocalMachine, kRunKeyPath, "vantrel", REG_SZ, RegStringBytes("x"));
   EXPECT_TRUE(ReadAutostartFlag(reg));
-  // Too long for the 200-byte buffer, but there and in force: shown as set, so
-  // that the user can still switch it off.
+  // Too long for the 200-byte buffer: reads as absent, and turning autostart
+  // on writes the value afresh; turning it off then removes it.
   reg.SetValue(RootKey::LocalMachine, kRunKeyPath, "Vantrel", REG_SZ,
                RegStringBytes("/" + std::string(250, 'p')));
-  EXPECT_TRUE(ReadAutostartFlag(reg));
+  EXPECT_FALSE(ReadAutostartFlag(reg));
   fakes::FakeSystemInfo system;
-  bool flag = true;
+  bool flag = false;
+  EXPECT_TRUE(ToggleAutostart(reg, system, flag));
+  EXPECT_TRUE(flag);
+  EXPECT_TRUE(ReadAutostartFlag(reg));
   EXPECT_TRUE(ToggleAutostart(reg, system, flag));
   EXPECT_FALSE(flag);
   EXPECT_FALSE(ReadAutostartFlag(reg));

@@ -35,6 +35,8 @@ const char* MailslotDropText(MailslotDrop drop) {
       return "not addressed to us";
     case MailslotDrop::kQueueFull:
       return "mailslot queue full";
+    case MailslotDrop::kOwnEcho:
+      return "echo of our own group send";
   }
   return "?";
 }
@@ -47,7 +49,20 @@ MailslotQueue::MailslotQueue(const Identity& identity, size_t maxQueuedBytes)
       workgroup00_(NetbiosName::FromName(identity.workgroup, kSuffixWorkstation)),
       maxBytes_(maxQueuedBytes) {}
 
+void MailslotQueue::SetOwnSources(std::vector<Ipv4Address> addresses, uint16_t port) {
+  ownAddresses_ = std::move(addresses);
+  ownPort_ = port;
+}
+
+bool MailslotQueue::IsOwnSource(const SocketAddress& source) const {
+  if (ownPort_ == 0 || source.port != ownPort_) return false;
+  for (const Ipv4Address& a : ownAddresses_)
+    if (a == source.address) return true;
+  return false;
+}
+
 MailslotDrop MailslotQueue::Classify(std::span<const uint8_t> udpPayload,
+                                     const std::optional<SocketAddress>& source,
                                      std::span<const uint8_t>* message,
                                      bool* lengthMismatch) const {
   auto d = ParseNetbiosDatagram(udpPayload);
@@ -66,6 +81,9 @@ MailslotDrop MailslotQueue::Classify(std::span<const uint8_t> udpPayload,
   if (!smb.ok()) return MailslotDrop::kNotMailslotWrite;
   if (!MailslotNamesEqual(smb.write.name, kMessengerMailslot)) return MailslotDrop::kOtherMailslot;
   const NetbiosName& to = d.datagram.destination;
+  bool toGroup = to == workgroup00_ || to.IsWildcard();
+  if (toGroup && source && d.datagram.source == computer00_ && IsOwnSource(*source))
+    return MailslotDrop::kOwnEcho;
   bool forUs = to == computer00_ || to == computer03_ || to == workgroup00_ ||
                (to.IsWildcard() && to.Scope().empty());
   if (!forUs) return MailslotDrop::kNotForUs;
@@ -101,13 +119,17 @@ void MailslotQueue::Count(MailslotDrop drop, bool lengthMismatch) {
     case MailslotDrop::kQueueFull:
       ++counters_.queueFull;
       break;
+    case MailslotDrop::kOwnEcho:
+      ++counters_.ownEcho;
+      break;
   }
 }
 
-MailslotDrop MailslotQueue::Deliver(std::span<const uint8_t> udpPayload) {
+MailslotDrop MailslotQueue::Deliver(std::span<const uint8_t> udpPayload,
+                                    std::optional<SocketAddress> source) {
   std::span<const uint8_t> message;
   bool mismatch = false;
-  MailslotDrop drop = Classify(udpPayload, &message, &mismatch);
+  MailslotDrop drop = Classify(udpPayload, source, &message, &mismatch);
   std::vector<uint8_t> copy;
   if (drop == MailslotDrop::kNone) copy.assign(message.begin(), message.end());
   std::lock_guard lock(mutex_);
@@ -135,7 +157,7 @@ void MailslotQueue::DeliverBatch(const std::vector<ReceivedDatagram>& batch) {
     Outcome o{MailslotDrop::kBadDatagram, false, {}};
     if (!d.truncated) {
       std::span<const uint8_t> message;
-      o.drop = Classify(d.bytes, &message, &o.mismatch);
+      o.drop = Classify(d.bytes, d.source, &message, &o.mismatch);
       if (o.drop == MailslotDrop::kNone) o.message.assign(message.begin(), message.end());
     }
     outcomes.push_back(std::move(o));
@@ -216,6 +238,9 @@ int MailslotEndpoint::OpenMessageSlot() {
     return 0;
   }
   socket_ = std::move(bound.socket);
+  std::vector<Ipv4Address> own;
+  for (const NetworkInterface& nic : network_.Interfaces()) own.push_back(nic.address);
+  queue_.SetOwnSources(std::move(own), socket_->LocalAddress().port);
   stop_ = false;
   reader_ = std::thread([this] { ReaderLoop(); });
   return 1;

@@ -12,8 +12,15 @@
 //     -> NetBIOS datagram decodes; type 0x10, 0x11 or 0x12; not a fragment
 //     -> SMB mailslot write decodes
 //     -> mailslot name is \MAILSLOT\MESSNGR (without regard to case)
+//     -> not the echo of our own group send (see below)
 //     -> destination is COMPUTER<00>, COMPUTER<03>, WORKGROUP<00> or "*"
 //     -> the SMB data bytes are queued as one mailslot message
+//
+// A message we send to our workgroup (or "*") goes to the subnet broadcast and
+// comes back to our own socket. That echo (UDP source = one of our addresses
+// and our port, NetBIOS source = COMPUTER<00>, group destination) is dropped:
+// the user did not write to himself, and his own automatic answer to it would
+// follow. A message sent to our own computer name is still received.
 //
 // Everything else is dropped and counted by reason. The queue has no count
 // limit; only a byte ceiling (default 256 MiB) protects the process from a
@@ -53,6 +60,7 @@ enum class MailslotDrop {
   kNotMailslotWrite,  // user data is not an SMB mailslot write
   kOtherMailslot,     // a mailslot other than \MAILSLOT\MESSNGR
   kNotForUs,          // destination is none of our names
+  kOwnEcho,           // our own group send, come back through the broadcast
   kQueueFull,         // the queue's byte ceiling was reached
 };
 
@@ -68,11 +76,12 @@ struct MailslotCounters {
   uint64_t otherMailslot = 0;
   uint64_t notForUs = 0;
   uint64_t queueFull = 0;
+  uint64_t ownEcho = 0;
   uint64_t lengthMismatch = 0;  // accepted datagrams whose DGM_LENGTH disagreed (informational)
 
   uint64_t Dropped() const {
     return badDatagram + wrongType + fragments + notMailslotWrite + otherMailslot + notForUs +
-           queueFull;
+           queueFull + ownEcho;
   }
 };
 
@@ -84,9 +93,14 @@ class MailslotQueue {
 
   explicit MailslotQueue(const Identity& identity, size_t maxQueuedBytes = kDefaultMaxBytes);
 
+  // The addresses datagrams of our own come from (our interfaces, our bound
+  // port); set before the reader thread starts.
+  void SetOwnSources(std::vector<Ipv4Address> addresses, uint16_t port);
+
   // Runs one UDP payload up the ladder; queues its mailslot message or counts
-  // the drop.
-  MailslotDrop Deliver(std::span<const uint8_t> udpPayload);
+  // the drop. Without a source address the echo rung is skipped.
+  MailslotDrop Deliver(std::span<const uint8_t> udpPayload,
+                       std::optional<SocketAddress> source = std::nullopt);
   // The same for a batch, taking the lock once.
   void DeliverBatch(const std::vector<ReceivedDatagram>& batch);
 
@@ -103,14 +117,18 @@ class MailslotQueue {
 
  private:
   // The ladder without the queue: the mailslot message on success.
-  MailslotDrop Classify(std::span<const uint8_t> udpPayload, std::span<const uint8_t>* message,
-                        bool* lengthMismatch) const;
+  MailslotDrop Classify(std::span<const uint8_t> udpPayload,
+                        const std::optional<SocketAddress>& source,
+                        std::span<const uint8_t>* message, bool* lengthMismatch) const;
+  bool IsOwnSource(const SocketAddress& source) const;
   void Count(MailslotDrop drop, bool lengthMismatch);  // under mutex_
 
   NetbiosName computer00_;
   NetbiosName computer03_;
   NetbiosName workgroup00_;
   size_t maxBytes_;
+  std::vector<Ipv4Address> ownAddresses_;
+  uint16_t ownPort_ = 0;
 
   mutable std::mutex mutex_;
   std::deque<std::vector<uint8_t>> messages_;

@@ -81,6 +81,13 @@ TA2=$(wait_for_saved alice "BOB|$WG|to the whole group")
 TC2=$(wait_for_saved carol "BOB|$WG|to the whole group")
 wait_for_record '~ALICE' BOB "$(answer_text "$TA2")"
 wait_for_record '~CAROL' BOB "$(answer_text "$TC2")"
+# BOB's own broadcast came back to BOB's socket too; it is not BOB's mail, and
+# BOB does not answer himself.
+echo store >&3
+wait_for_line "$WORK/bob.out" '^store: total=' 20
+if grep -Eq '^record: [0-9: -]{19}\|~?BOB\|' "$WORK/bob.out"; then
+  fail "BOB stored its own broadcast: $(grep '^record' "$WORK/bob.out")"
+fi
 pass "the workgroup message reached ALICE ($TA2) and CAROL ($TC2); both answers are in BOB's store"
 
 # 3. A name that exists nowhere: the box, and nothing on the wire.

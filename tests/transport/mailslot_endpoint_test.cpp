@@ -50,6 +50,41 @@ TEST(MailslotLadder, QueuesMessagesForOurNames) {
   EXPECT_EQ(q.Counters().Dropped(), 0u);
 }
 
+TEST(MailslotLadder, DropsTheEchoOfOurOwnGroupSendOnly) {
+  MailslotQueue q(Pc1());
+  const Ipv4Address me = Ipv4Address::FromOctets(198, 18, 0, 11);
+  q.SetOwnSources({Ipv4Address::Loopback(), me}, 138);
+  auto from = [](Bytes to, uint8_t type, std::string_view sender) {
+    DgmSpec d;
+    d.type = type;
+    d.source = Name34(sender, 0x00);
+    d.destination = std::move(to);
+    SmbSpec s;
+    s.data = kHi;
+    d.userData = Smb(s);
+    return Dgm(d);
+  };
+  Bytes star = Hex("20 43 4b") + Bytes(30, 'A') + Hex("00");
+  const SocketAddress self{me, 138};
+  // Our workgroup and "*" sends, back through the broadcast: dropped.
+  EXPECT_EQ(q.Deliver(from(Name34("WORKGROUP", 0x00), 0x11, "PC1"), self), MailslotDrop::kOwnEcho);
+  EXPECT_EQ(q.Deliver(from(star, 0x12, "pc1"), self), MailslotDrop::kOwnEcho);
+  // A message to our own name is kept, and so is a group send from another
+  // program on this computer (another port) or another computer.
+  EXPECT_EQ(q.Deliver(from(Name34("PC1", 0x00), 0x10, "PC1"), self), MailslotDrop::kNone);
+  EXPECT_EQ(q.Deliver(from(Name34("WORKGROUP", 0x00), 0x11, "PC1"), SocketAddress{me, 40000}),
+            MailslotDrop::kNone);
+  EXPECT_EQ(q.Deliver(from(Name34("WORKGROUP", 0x00), 0x11, "PC2"),
+                      SocketAddress{Ipv4Address::FromOctets(198, 18, 0, 12), 138}),
+            MailslotDrop::kNone);
+  // Our name as source from another address is somebody else's mistake, not an echo.
+  EXPECT_EQ(q.Deliver(from(Name34("WORKGROUP", 0x00), 0x11, "PC1"),
+                      SocketAddress{Ipv4Address::FromOctets(198, 18, 0, 12), 138}),
+            MailslotDrop::kNone);
+  EXPECT_EQ(q.Counters().ownEcho, 2u);
+  EXPECT_EQ(q.Counters().queued, 4u);
+}
+
 TEST(MailslotLadder, DropsAndCountsEverythingElse) {
   MailslotQueue q(Pc1());
   // Names that are not ours: another computer, our name with other suffixes,

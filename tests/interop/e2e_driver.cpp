@@ -334,38 +334,17 @@ class Driver : public QObject {
   bool busy_ = false;
 };
 
-// RunMessenger with the driver attached.
+// The program's own run, with the driver attached once it has started.
 int Run() {
-  res::InitResources();
-  QCoreApplication::setOrganizationName(QString::fromLatin1(kRegistryCompany));
-  QCoreApplication::setApplicationName(QString::fromLatin1(kProfileName));
-  QApplication::setQuitOnLastWindowClosed(false);
   ui::SetMessageBoxHook([](const QString& text) { Line("box", Escape(text)); });
-
-  app::LinuxPlatform platform;
-  int rc = 0;
-  {
-    app::MessengerApp messenger(platform.Services());
-    app::TerminationSignals termination;
-    QObject::connect(&termination, &app::TerminationSignals::terminate, &messenger,
-                     [&messenger](int) { messenger.Terminate(); });
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &messenger,
-                     [&messenger](QSessionManager&) { messenger.OnQueryEndSession(); });
-    QObject::connect(&messenger, &app::MessengerApp::mainWindowDestroyed, qApp,
-                     [] { QCoreApplication::exit(0); });
-    QObject::connect(&messenger, &app::MessengerApp::quitRequested, qApp,
-                     [] { QCoreApplication::exit(0); });
-    Driver driver(messenger);
-    if (messenger.InitInstance() && !termination.received()) {
-      driver.Started();
-      rc = QApplication::exec();
-    } else {
-      Line("start", "ended at start-up");
-    }
-    if (messenger.receiveWindow() && !messenger.receiveWindow()->isDestroyed())
-      messenger.receiveWindow()->DestroyWindow();
-  }
-  platform.Close();
+  bool started = false;
+  int rc = app::RunMessenger([&started](app::MessengerApp& messenger) {
+    auto driver = std::make_unique<Driver>(messenger);
+    driver->Started();
+    started = true;
+    return std::unique_ptr<QObject>(std::move(driver));
+  });
+  if (!started) Line("start", "ended at start-up");
   Line("ended", std::to_string(rc));
   return rc;
 }

@@ -148,7 +148,7 @@ void MessengerApp::Terminate() {
   emit quitRequested();
 }
 
-int RunMessenger() {
+int RunMessenger(const MessengerAttachment& attach) {
   res::InitResources();
   QCoreApplication::setOrganizationName(QString::fromLatin1(kRegistryCompany));
   QCoreApplication::setApplicationName(QString::fromLatin1(kProfileName));
@@ -169,7 +169,11 @@ int RunMessenger() {
                      [] { QCoreApplication::exit(0); });
     QObject::connect(&messenger, &MessengerApp::quitRequested, qApp,
                      [] { QCoreApplication::exit(0); });
-    if (messenger.InitInstance() && !termination.received()) rc = QApplication::exec();
+    std::unique_ptr<QObject> attached;
+    if (messenger.InitInstance() && !termination.received()) {
+      if (attach) attached = attach(messenger);
+      rc = QApplication::exec();
+    }
     // Whatever ended the loop, the messages are saved and the icon goes.
     if (messenger.receiveWindow() && !messenger.receiveWindow()->isDestroyed())
       messenger.receiveWindow()->DestroyWindow();

@@ -114,7 +114,11 @@ class MessengerApp : public QObject {
 
 // Runs the program on the production platform: makes the application
 // object, runs the start-up, the event loop and the orderly end. Call
-// TerminationSignals::Install() before the QApplication is made.
-int RunMessenger();
+// TerminationSignals::Install() before the QApplication is made. attach, when
+// given, is called once the start-up has succeeded, before the event loop
+// runs; what it returns lives until the application object goes (test
+// drivers attach themselves there).
+using MessengerAttachment = std::function<std::unique_ptr<QObject>(MessengerApp&)>;
+int RunMessenger(const MessengerAttachment& attach = {});
 
 }  // namespace vantrel::app

@@ -50,9 +50,9 @@ TEST(DatagramCodec, EncodersProduceTheReferenceFrame) {
   Bytes frame = BuildNetbiosDatagram(ExampleHeader(), smb);
   EXPECT_EQ(frame, ReferenceExampleFrame());
   // The test builder, written from the tables, agrees.
-  DgmSpec spec;
-  spec.userData = Smb(SmbWith([&](SmbSpec& s) { s.data = kBody; }));
-  EXPECT_EQ(Dgm(spec), ReferenceExampleFrame());
+  DgmSpec layout;
+  layout.userData = Smb(SmbWith([&](SmbSpec& s) { s.data = kBody; }));
+  EXPECT_EQ(Dgm(layout), ReferenceExampleFrame());
 }
 
 TEST(DatagramCodec, ReferenceFrameDecodes) {
@@ -148,7 +148,7 @@ TEST(DatagramCodec, ScopedNamesRoundTrip) {
 
 TEST(SmbMailslotCodec, FieldsTheReceiverMustIgnore) {
   // Windows-client header values, a wrong ByteCount, no padding, three pad bytes.
-  for (const SmbSpec& spec : {SmbWith([&](SmbSpec& s) {
+  for (const SmbSpec& layout : {SmbWith([&](SmbSpec& s) {
                                 s.data = kBody;
                                 s.flags = 0x18;
                                 s.pidLow = 0xFEFF;
@@ -174,7 +174,7 @@ TEST(SmbMailslotCodec, FieldsTheReceiverMustIgnore) {
                                 s.mailslot = "\\mailslot\\messngr";
                                 s.data = kBody;
                               })}) {
-    Bytes smb = Smb(spec);
+    Bytes smb = Smb(layout);
     auto r = ParseMailslotWrite(smb);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(Bytes(r.write.data.begin(), r.write.data.end()), kBody);

@@ -455,11 +455,7 @@ long SqliteRegistry::OpenKey(RootKey root, std::string_view path) {
   if (root != RootKey::CurrentUser) return ERROR_FILE_NOT_FOUND;
   std::string norm;
   if (!NormalisePath(path, &norm)) return ERROR_INVALID_PARAMETER;
-  return Read([&]() -> long {
-    int64_t id = FindKey(Fold(norm));
-    if (id < 0) return Fail(lastRc_, Op::Read);
-    return id == 0 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
-  });
+  return ReadInKey(norm, [](int64_t) -> long { return ERROR_SUCCESS; });
 }
 
 long SqliteRegistry::DeleteKey(RootKey root, std::string_view path) {
@@ -490,15 +486,28 @@ long SqliteRegistry::DeleteKey(RootKey root, std::string_view path) {
 // ---------------------------------------------------------------------------
 // Values
 
+long SqliteRegistry::ReadInKey(const std::string& norm, const std::function<long(int64_t)>& body) {
+  return Read([&]() -> long {
+    int64_t id = FindKey(Fold(norm));
+    if (id < 0) return Fail(lastRc_, Op::Read);
+    return id == 0 ? ERROR_FILE_NOT_FOUND : body(id);
+  });
+}
+
+long SqliteRegistry::WriteInKey(const std::string& norm, const std::function<long(int64_t)>& body) {
+  return Write([&]() -> long {
+    int64_t id = FindKey(Fold(norm));
+    if (id < 0) return Fail(lastRc_, Op::Write);
+    return id == 0 ? ERROR_FILE_NOT_FOUND : body(id);
+  });
+}
+
 long SqliteRegistry::QueryValue(RootKey root, std::string_view path, std::string_view name,
                                 RegValue* out) {
   if (root != RootKey::CurrentUser) return ERROR_FILE_NOT_FOUND;
   std::string norm;
   if (!NormalisePath(path, &norm) || !ValidValueName(name)) return ERROR_INVALID_PARAMETER;
-  return Read([&]() -> long {
-    int64_t id = FindKey(Fold(norm));
-    if (id < 0) return Fail(lastRc_, Op::Read);
-    if (id == 0) return ERROR_FILE_NOT_FOUND;
+  return ReadInKey(norm, [&](int64_t id) -> long {
     Stmt q(*this, kQueryValue);
     if (!q.ok()) return Fail(lastRc_, Op::Read);
     q.Int(1, id);
@@ -516,10 +525,7 @@ long SqliteRegistry::SetValue(RootKey root, std::string_view path, std::string_v
   std::string norm;
   if (!NormalisePath(path, &norm) || !ValidValueName(name) || data.size() > kMaxValueBytes)
     return ERROR_INVALID_PARAMETER;
-  return Write([&]() -> long {
-    int64_t id = FindKey(Fold(norm));
-    if (id < 0) return Fail(lastRc_, Op::Write);
-    if (id == 0) return ERROR_FILE_NOT_FOUND;
+  return WriteInKey(norm, [&](int64_t id) -> long {
     Stmt set(*this, kSetValue);
     if (!set.ok()) return Fail(lastRc_, Op::Write);
     set.Int(1, id);
@@ -536,10 +542,7 @@ long SqliteRegistry::DeleteValue(RootKey root, std::string_view path, std::strin
   if (root != RootKey::CurrentUser) return ERROR_ACCESS_DENIED;
   std::string norm;
   if (!NormalisePath(path, &norm) || !ValidValueName(name)) return ERROR_INVALID_PARAMETER;
-  return Write([&]() -> long {
-    int64_t id = FindKey(Fold(norm));
-    if (id < 0) return Fail(lastRc_, Op::Write);
-    if (id == 0) return ERROR_FILE_NOT_FOUND;
+  return WriteInKey(norm, [&](int64_t id) -> long {
     Stmt del(*this, kDeleteValue);
     if (!del.ok()) return Fail(lastRc_, Op::Write);
     del.Int(1, id);
@@ -553,10 +556,7 @@ long SqliteRegistry::EnumValue(RootKey root, std::string_view path, uint32_t ind
   if (root != RootKey::CurrentUser) return ERROR_FILE_NOT_FOUND;
   std::string norm;
   if (!NormalisePath(path, &norm)) return ERROR_INVALID_PARAMETER;
-  return Read([&]() -> long {
-    int64_t id = FindKey(Fold(norm));
-    if (id < 0) return Fail(lastRc_, Op::Read);
-    if (id == 0) return ERROR_FILE_NOT_FOUND;
+  return ReadInKey(norm, [&](int64_t id) -> long {
     Stmt q(*this, kEnumValue);
     if (!q.ok()) return Fail(lastRc_, Op::Read);
     q.Int(1, id);
@@ -573,10 +573,7 @@ long SqliteRegistry::QueryValueCount(RootKey root, std::string_view path, uint32
   if (root != RootKey::CurrentUser) return ERROR_FILE_NOT_FOUND;
   std::string norm;
   if (!NormalisePath(path, &norm)) return ERROR_INVALID_PARAMETER;
-  return Read([&]() -> long {
-    int64_t id = FindKey(Fold(norm));
-    if (id < 0) return Fail(lastRc_, Op::Read);
-    if (id == 0) return ERROR_FILE_NOT_FOUND;
+  return ReadInKey(norm, [&](int64_t id) -> long {
     Stmt q(*this, kCountValues);
     if (!q.ok()) return Fail(lastRc_, Op::Read);
     q.Int(1, id);

@@ -88,6 +88,10 @@ class SqliteRegistry : public IRegistry {
   long Fail(int rc, Op op);
   long Write(const std::function<long()>& body);
   long Read(const std::function<long()>& body);
+  // Read or Write of an existing key: body gets its row id; a missing key is
+  // ERROR_FILE_NOT_FOUND.
+  long ReadInKey(const std::string& norm, const std::function<long(int64_t)>& body);
+  long WriteInKey(const std::string& norm, const std::function<long(int64_t)>& body);
   int CommitWithRetry();
   // Looks the key up by its folded path; 0 when missing, -1 on an error.
   int64_t FindKey(const std::string& folded, std::string* storedPath = nullptr);

@@ -56,6 +56,7 @@
 #include <string_view>
 
 #include "app/OperatingMode.h"
+#include "EscapeText.h"
 #include "app/TrayOwner.h"
 #include "app/qt/LinuxPlatform.h"
 #include "app/qt/MessengerApp.h"
@@ -72,28 +73,7 @@
 namespace vantrel::e2e {
 namespace {
 
-std::string Escape(std::string_view in) {
-  std::string out;
-  char hex[8];
-  for (char ch : in) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c == '\\') {
-      out += "\\\\";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c < 0x20 || c >= 0x7F) {
-      std::snprintf(hex, sizeof hex, "\\x%02x", c);
-      out += hex;
-    } else {
-      out.push_back(ch);
-    }
-  }
-  return out;
-}
+std::string Escape(std::string_view in) { return interop::EscapeText(in, true); }
 
 std::string Escape(const QString& text) { return Escape(text.toStdString()); }
 

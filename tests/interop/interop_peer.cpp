@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/MessageBox.h"
+#include "EscapeText.h"
 #include "platform/linux/LinuxNetwork.h"
 #include "platform/linux/LinuxSystemInfo.h"
 #include "platform/linux/NbnsIdentity.h"
@@ -181,26 +182,7 @@ std::string Unescape(std::string_view in) {
   return out;
 }
 
-std::string Escape(std::string_view in) {
-  std::string out;
-  char hex[8];
-  for (char ch : in) {
-    auto c = static_cast<unsigned char>(ch);
-    if (c == '\\') {
-      out += "\\\\";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c < 0x20 || c >= 0x7F) {
-      std::snprintf(hex, sizeof hex, "\\x%02x", c);
-      out += hex;
-    } else {
-      out.push_back(ch);
-    }
-  }
-  return out;
-}
+std::string Escape(std::string_view in) { return interop::EscapeText(in, false); }
 
 int Send(const Options& o) {
   if (o.args.size() != 4) return Usage();

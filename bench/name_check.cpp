@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "platform/linux/LinuxNetwork.h"
-#include "platform/linux/NbnsIdentity.h"
-#include "platform/linux/NbnsNameCheck.h"
+#include "transport/linux/NbnsIdentity.h"
+#include "transport/linux/NbnsNameCheck.h"
 
 extern char** environ;
 

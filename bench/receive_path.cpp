@@ -35,11 +35,12 @@
 #include "platform/MessageBox.h"
 #include "platform/linux/LinuxNetwork.h"
 #include "platform/linux/LinuxSystemInfo.h"
-#include "platform/linux/NbnsIdentity.h"
+#include "receive/SlotReader.h"
 #include "transport/Datagram.h"
 #include "transport/MailslotEndpoint.h"
 #include "transport/NetbiosDatagram.h"
 #include "transport/SmbMailslot.h"
+#include "transport/linux/NbnsIdentity.h"
 
 namespace {
 
@@ -109,9 +110,7 @@ struct Tally {
     last = Clock::now();
     count += n;
   }
-  bool Idle(std::chrono::milliseconds idle) const {
-    return started && Clock::now() - last > idle;
-  }
+  bool Idle(std::chrono::milliseconds idle) const { return started && Clock::now() - last > idle; }
   void Print() const {
     double seconds = count > 0 ? std::chrono::duration<double>(last - first).count() : 0;
     double cpu = CpuSeconds() - cpuAtStart;
@@ -155,7 +154,8 @@ int Endpoint(const std::string& smbConf, std::chrono::milliseconds idle) {
   Identity identity = linux::LoadIdentity(system, smbConf);
   MailslotEndpoint::Options options;
   options.receiveBufferBytes = kReceiveBuffer;
-  MailslotEndpoint endpoint(net, system, box, identity, options);
+  MailslotEndpoint endpoint(net, identity, options);
+  SlotReader reader(endpoint, system, box);
   if (endpoint.OpenMessageSlot() != 1) {
     std::fprintf(stderr, "mailslot not owned: %s\n", BindFailureText(endpoint.OpenFailure()));
     return 2;
@@ -168,7 +168,7 @@ int Endpoint(const std::string& smbConf, std::chrono::milliseconds idle) {
   while (!tally.Idle(idle)) {
     if (endpoint.Counters().received > 0) tally.Arrived();
     records.clear();
-    if (endpoint.ReadMessageSlot(records, 1) != 1) {
+    if (reader.ReadMessageSlot(records, 1) != 1) {
       std::fprintf(stderr, "ReadMessageSlot failed\n");
       return 2;
     }
@@ -180,8 +180,7 @@ int Endpoint(const std::string& smbConf, std::chrono::milliseconds idle) {
   MailslotCounters c = endpoint.Counters();
   std::printf("udp-received: %llu\ndropped: %llu\nrecord-bytes: %llu\n",
               static_cast<unsigned long long>(c.received),
-              static_cast<unsigned long long>(c.Dropped()),
-              static_cast<unsigned long long>(bytes));
+              static_cast<unsigned long long>(c.Dropped()), static_cast<unsigned long long>(bytes));
   return 0;
 }
 

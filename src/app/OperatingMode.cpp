@@ -55,15 +55,4 @@ int IsPopupCaptureMode(bool slotHeld, ISystemInfo& system) {
   return !slotHeld && IsNtPlatform(system) ? 1 : 0;
 }
 
-std::string BeepServiceCommandLine(bool stop) {
-  std::string line = "net";
-  line += stop ? " stop " : " start ";
-  line += " beep";
-  return line;
-}
-
-void RunBeepServiceCommand(ISystemInfo& system, bool stop) {
-  (void)system.RunCommand(BeepServiceCommandLine(stop));
-}
-
 }  // namespace vantrel::app

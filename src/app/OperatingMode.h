@@ -1,6 +1,6 @@
 #pragma once
-// The three operating modes and how start-up chooses one of them, the capture
-// mode test and the command line that switches the system's beep service.
+// The three operating modes and how start-up chooses one of them, and the
+// capture mode test.
 
 #include <cstdint>
 #include <functional>
@@ -58,13 +58,5 @@ bool IsNtPlatform(ISystemInfo& system);
 
 // 1 when no mailslot is held and the platform is NT, otherwise 0.
 int IsPopupCaptureMode(bool slotHeld, ISystemInfo& system);
-
-// "net" + " stop " + " beep" (flag set) or "net" + " start " + " beep": one
-// blank after net and two before beep.
-std::string BeepServiceCommandLine(bool stop);
-
-// Runs the beep-service command hidden and without waiting; the result is not
-// looked at.
-void RunBeepServiceCommand(ISystemInfo& system, bool stop);
 
 }  // namespace vantrel::app

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "receive/Profile.h"
+#include "settings/Profile.h"
 
 namespace vantrel {
 

@@ -18,8 +18,9 @@ std::string AutomaticAnswerText(std::string_view time) {
 
 size_t RemoveDuplicateArrivalsByScan(MessageStore& store, size_t previousTotal) {
   size_t removed = 0;
-  // Positions 1-based as in the rule: i from k down to N + 1, j from i - 1
-  // down to 1. Removing record i never moves a record below it.
+  // Positions 1-based: each new record i, from the newest down, against
+  // every earlier record j, from the nearest back to the first. Removing
+  // record i never moves a record below it.
   for (size_t i = store.RecordCount(); i > previousTotal; --i) {
     for (size_t j = i - 1; j >= 1; --j) {
       if (store.Record(j - 1) == store.Record(i - 1)) {
@@ -92,18 +93,7 @@ ArrivalResult ArrivalProcessor::ProcessArrivals(MessageStore& store, uint32_t pr
   const size_t firstNew = std::min<size_t>(previousTotal, store.RecordCount());
 
   result.duplicatesRemoved = RemoveDuplicateArrivals(store, firstNew);
-  if (store.RecordCount() == firstNew) {
-    // Nothing new: nothing else happens. Should the caller's total have
-    // been stale, the total and Current position are brought back in line.
-    const uint32_t total = static_cast<uint32_t>(firstNew);
-    if (store.total() != total || store.current() > total) {
-      store.SetTotal(total);
-      if (store.current() > total) store.SetCurrent(total);
-      view_.RefreshMessageView();
-      view_.RefreshCounters();
-    }
-    return result;
-  }
+  if (store.RecordCount() == firstNew) return result;  // nothing new: nothing else happens
   result.newMessages = store.RecordCount() - firstNew;
 
   store.ShowNewest();

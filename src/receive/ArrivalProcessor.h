@@ -17,7 +17,7 @@
 
 #include "platform/SystemInfo.h"
 #include "receive/MessageStore.h"
-#include "receive/Profile.h"
+#include "settings/Profile.h"
 
 namespace vantrel {
 

@@ -66,25 +66,36 @@ RecordFields MessageStore::GetRecordFields(size_t index) const {
 void MessageStore::RemoveRecord(size_t index) {
   if (index >= entries_.size()) return;
   entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
-}
-
-void MessageStore::RemoveAllRecords() {
-  // Head first, as the list is walked; a vector frees its elements in order.
-  entries_.clear();
+  if (index < total_) Shrink(1);
 }
 
 size_t MessageStore::RemoveMarked(size_t first, const std::vector<bool>& remove) {
   if (first >= entries_.size()) return 0;
   size_t out = first;
+  uint32_t counted = 0;  // removed records the total counted
   for (size_t i = first; i < entries_.size(); ++i) {
     size_t k = i - first;
-    if (k < remove.size() && remove[k]) continue;
+    if (k < remove.size() && remove[k]) {
+      if (i < total_) ++counted;
+      continue;
+    }
     if (out != i) entries_[out] = std::move(entries_[i]);
     ++out;
   }
   size_t removed = entries_.size() - out;
   entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(out), entries_.end());
+  Shrink(counted);
   return removed;
+}
+
+void MessageStore::Shrink(uint32_t removed) {
+  total_ -= std::min(removed, total_);
+  if (current_ > total_) current_ = total_;
+  if (current_ == 0 && total_ > 0) current_ = 1;
+}
+
+void MessageStore::MoveTo(uint32_t position) {
+  current_ = total_ == 0 ? 0 : std::clamp<uint32_t>(position, 1, total_);
 }
 
 void MessageStore::ShowNewest() {
@@ -101,18 +112,16 @@ void MessageStore::Previous() {
 }
 
 bool MessageStore::Delete() {
-  if (entries_.empty()) return false;
-  // A Current position of 0 with records present only exists between an
-  // append and ProcessArrivals; it denotes no record, so nothing is removed.
-  if (current_ == 0 || current_ > entries_.size()) return false;
+  // Position 0 denotes no record (the total is 0, though records may wait
+  // behind it for ProcessArrivals): nothing is removed.
+  if (current_ == 0) return false;
   RemoveRecord(current_ - 1);
-  if (total_ > 0) --total_;
-  if (current_ > total_) current_ = total_;
   return true;
 }
 
 void MessageStore::DeleteAll() {
-  RemoveAllRecords();
+  // Head first, as the list is walked; a vector frees its elements in order.
+  entries_.clear();
   total_ = 0;
   current_ = 0;
 }

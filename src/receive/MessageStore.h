@@ -3,9 +3,10 @@
 // first), the total and the Current position (the 1-based position of the
 // message the receive window shows; 0 when there is none).
 //
-// Invariant after every command and after ProcessArrivals (not in the short
-// time between an append and ProcessArrivals): total == RecordCount(), and
-// Current position is 0 exactly when total is 0, otherwise 1..total.
+// The store keeps its own invariant: total <= RecordCount(), and Current
+// position is 0 exactly when total is 0, otherwise 1..total. After every
+// command and after ProcessArrivals total == RecordCount(); only between an
+// append and ProcessArrivals do records wait behind the total.
 //
 // The store also turns its state into the texts of the receive window
 // (RefreshCounters, RefreshMessageView), so the window only copies them into
@@ -81,23 +82,25 @@ class MessageStore {
                        std::string* text) const;
   RecordFields GetRecordFields(size_t index) const;
 
-  // Removes the record at the 0-based index (nothing when there is none).
-  // Total and Current position are adjusted by the caller (see Delete).
+  // Removes the record at the 0-based index (nothing when there is none). A
+  // record the total counts takes the total down with it, and the Current
+  // position stays within it.
   void RemoveRecord(size_t index);
-  // Removes every record, head first. Total and Current position are
-  // adjusted by the caller (see DeleteAll).
-  void RemoveAllRecords();
   // Removes, in one pass that keeps the order of the rest, every record at
-  // position first + i (0-based) for which remove[i] is set. Returns the
-  // number removed.
+  // position first + i (0-based) for which remove[i] is set; total and Current
+  // position follow as for RemoveRecord. Returns the number removed.
   size_t RemoveMarked(size_t first, const std::vector<bool>& remove);
 
   // ---- Total and Current position ----
 
   uint32_t total() const { return total_; }
   uint32_t current() const { return current_; }
-  void SetTotal(uint32_t total) { total_ = total; }
-  void SetCurrent(uint32_t current) { current_ = current; }
+  // The records behind the total: appended, not yet through ProcessArrivals.
+  size_t PendingCount() const { return entries_.size() - total_; }
+
+  // Moves the Current position to position, kept within 1..total (0 when
+  // the total is 0).
+  void MoveTo(uint32_t position);
 
   // Total = number of records, Current position = total: the newest message
   // is shown (initialisation and arrivals).
@@ -114,7 +117,7 @@ class MessageStore {
   // other shows the message that followed it. False (nothing done) when the
   // list is empty.
   bool Delete();
-  // Removes every record; total and Current position 0.
+  // Removes every record, head first; total and Current position 0.
   void DeleteAll();
 
   // Update rules of the window's menu items and tool-bar buttons.
@@ -135,6 +138,8 @@ class MessageStore {
     size_t hash;
   };
   static Entry MakeEntry(MessageRecord&& record);
+  // removed records the total counted are gone: total and position follow.
+  void Shrink(uint32_t removed);
 
   std::vector<Entry> entries_;
   uint32_t total_ = 0;

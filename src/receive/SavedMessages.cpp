@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "receive/Profile.h"
+#include "settings/Profile.h"
 #include "transport/Datagram.h"
 
 namespace vantrel {

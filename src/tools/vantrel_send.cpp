@@ -11,39 +11,21 @@
 #include "platform/linux/IconvCodePage.h"
 #include "platform/linux/LinuxNetwork.h"
 #include "platform/linux/LinuxSystemInfo.h"
-#include "platform/linux/NbnsIdentity.h"
-#include "platform/linux/NbnsNameCheck.h"
 #include "platform/linux/SqliteRegistry.h"
-#include "receive/Profile.h"
+#include "send/MessageSender.h"
+#include "send/SendCommand.h"
+#include "settings/Profile.h"
 #include "transport/Messenger.h"
-#include "transport/SendCommand.h"
+#include "transport/linux/NbnsIdentity.h"
+#include "transport/linux/NbnsNameCheck.h"
 
 namespace {
 
-// The program's message boxes, as lines on standard error (converted from
-// the system code page for the terminal).
+// The program's message boxes, as lines on standard error.
 class StderrMessageBox : public vantrel::IMessageBox {
  public:
-  StderrMessageBox(vantrel::ICodePage& codePage, uint32_t cp, bool raw)
-      : codePage_(codePage), cp_(cp), raw_(raw) {}
-  void Show(std::string_view text) override {
-    std::string shown = raw_ ? std::string(text) : codePage_.ToUtf8(cp_, text).utf8;
-    std::cerr << shown << '\n';
-  }
-
- private:
-  vantrel::ICodePage& codePage_;
-  uint32_t cp_;
-  bool raw_;
+  void Show(std::string_view text) override { std::cerr << text << '\n'; }
 };
-
-bool HasRawOption(const std::vector<std::string>& args) {
-  for (const std::string& a : args) {
-    if (a == "--") break;
-    if (a == "-r" || a == "--raw") return true;
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -72,11 +54,11 @@ int main(int argc, char** argv) {
   }
   vantrel::Profile profile(*hive);
 
-  StderrMessageBox box(codePage, system.AnsiCodePage(), HasRawOption(args));
-  std::unique_ptr<vantrel::NameCheckImpl> check =
-      vantrel::linux::MakeNameCheck(identity, network);
-  vantrel::Messenger messenger(profile, *check, network, box, identity);
+  StderrMessageBox box;
+  std::unique_ptr<vantrel::NameCheckImpl> check = vantrel::linux::MakeNameCheck(identity, network);
+  vantrel::Messenger messenger(*check, network, identity);
+  vantrel::MessageSender sender(profile, messenger, box, codePage, system.AnsiCodePage());
 
-  vantrel::SendCommandEnv env{system, codePage, messenger, std::cin, std::cout, std::cerr};
+  vantrel::SendCommandEnv env{system, codePage, sender, std::cin, std::cout, std::cerr};
   return vantrel::RunSendCommand(args, env);
 }

@@ -192,6 +192,23 @@ std::optional<std::vector<uint8_t>> MailslotQueue::TakeFront() {
   return m;
 }
 
+std::deque<std::vector<uint8_t>> MailslotQueue::TakeAll() {
+  std::lock_guard lock(mutex_);
+  std::deque<std::vector<uint8_t>> all;
+  all.swap(messages_);
+  queuedBytes_ = 0;
+  return all;
+}
+
+void MailslotQueue::PutBackFront(std::deque<std::vector<uint8_t>>&& messages) {
+  std::lock_guard lock(mutex_);
+  for (auto it = messages.rbegin(); it != messages.rend(); ++it) {
+    queuedBytes_ += it->size();
+    messages_.push_front(std::move(*it));
+  }
+  messages.clear();
+}
+
 void MailslotQueue::PutBackFront(std::vector<uint8_t> message) {
   std::lock_guard lock(mutex_);
   queuedBytes_ += message.size();
@@ -211,17 +228,11 @@ MailslotCounters MailslotQueue::Counters() const {
 
 // ---- MailslotEndpoint ----
 
-MailslotEndpoint::MailslotEndpoint(INetwork& network, ISystemInfo& system, IMessageBox& box,
-                                   const Identity& identity)
-    : MailslotEndpoint(network, system, box, identity, Options{}) {}
+MailslotEndpoint::MailslotEndpoint(INetwork& network, const Identity& identity)
+    : MailslotEndpoint(network, identity, Options{}) {}
 
-MailslotEndpoint::MailslotEndpoint(INetwork& network, ISystemInfo& system, IMessageBox& box,
-                                   const Identity& identity, Options options)
-    : network_(network),
-      system_(system),
-      box_(box),
-      options_(options),
-      queue_(identity, options.maxQueuedBytes) {}
+MailslotEndpoint::MailslotEndpoint(INetwork& network, const Identity& identity, Options options)
+    : network_(network), options_(options), queue_(identity, options.maxQueuedBytes) {}
 
 MailslotEndpoint::~MailslotEndpoint() { CloseMessageSlot(); }
 
@@ -295,50 +306,13 @@ int MailslotEndpoint::ReadMailslotMessage(std::span<uint8_t> buffer, uint32_t* b
   return 1;
 }
 
-int MailslotEndpoint::ReadMessageSlot(std::vector<MessageRecord>& list, int showResponse) {
-  uint32_t nextSize = 0;
-  uint32_t count = 0;
-  if (!GetMailslotInfo(&nextSize, &count)) return 0;
-  if (nextSize == MAILSLOT_NO_MESSAGE) return 1;
+std::optional<std::deque<std::vector<uint8_t>>> MailslotEndpoint::TakeAll() {
+  if (!socket_) return std::nullopt;
+  return queue_.TakeAll();
+}
 
-  // The previous record of this drain: kept (an index into list) or dropped
-  // (held here until the next record replaces it).
-  std::optional<size_t> previousKept;
-  std::optional<MessageRecord> previousDropped;
-  uint32_t budget = count;  // a flood must not keep one drain going for ever
-
-  while (count != 0 && budget != 0) {
-    --budget;
-    auto message = queue_.TakeFront();
-    if (!message) return 0;  // the read failed
-    try {
-      MessageRecord record = MessageRecord::FromDatagram(*message, system_.LocalTimeText());
-      const MessageRecord* previous = previousKept      ? &list[*previousKept]
-                                      : previousDropped ? &*previousDropped
-                                                        : nullptr;
-      char first = record.SenderFirstChar();
-      bool keep = first != 0 && (showResponse != 0 || first != kAutomaticMark) &&
-                  (previous == nullptr || !(*previous == record));
-      if (keep) {
-        list.push_back(std::move(record));
-        previousKept = list.size() - 1;
-        previousDropped.reset();
-      } else {
-        previousDropped = std::move(record);
-        previousKept.reset();
-      }
-    } catch (const std::bad_alloc&) {
-      queue_.PutBackFront(std::move(*message));
-      box_.Show("Insufficient memory.");
-      return 0;
-    } catch (const std::length_error&) {
-      queue_.PutBackFront(std::move(*message));
-      box_.Show("Insufficient memory.");
-      return 0;
-    }
-    if (!GetMailslotInfo(&nextSize, &count)) return 0;
-  }
-  return 1;
+void MailslotEndpoint::PutBack(std::deque<std::vector<uint8_t>>&& messages) {
+  queue_.PutBackFront(std::move(messages));
 }
 
 }  // namespace vantrel

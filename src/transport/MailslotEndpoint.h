@@ -27,7 +27,8 @@
 // flood, and what it refuses is counted too.
 //
 // GetMailslotInfo and ReadMailslotMessage read that queue as the system's
-// mailslot calls would; ReadMessageSlot drains it into Message records.
+// mailslot calls would; TakeAll hands over everything waiting at once (the
+// receive side turns it into Message records).
 
 #include <atomic>
 #include <cstdint>
@@ -39,11 +40,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/MessageBox.h"
 #include "platform/Network.h"
-#include "platform/SystemInfo.h"
 #include "transport/Identity.h"
-#include "transport/MessageRecord.h"
 #include "transport/NetbiosName.h"
 
 namespace vantrel {
@@ -109,8 +107,12 @@ class MailslotQueue {
   void Info(uint32_t* nextSize, uint32_t* count) const;
   // Takes the oldest message off the queue.
   std::optional<std::vector<uint8_t>> TakeFront();
+  // Takes every waiting message, oldest first, under one lock.
+  std::deque<std::vector<uint8_t>> TakeAll();
   // Returns a message taken by TakeFront to the head (it could not be stored).
   void PutBackFront(std::vector<uint8_t> message);
+  // Returns messages taken by TakeAll to the head, keeping their order.
+  void PutBackFront(std::deque<std::vector<uint8_t>>&& messages);
   void Clear();
 
   MailslotCounters Counters() const;
@@ -144,11 +146,9 @@ class MailslotEndpoint {
     size_t maxQueuedBytes = MailslotQueue::kDefaultMaxBytes;
   };
 
-  // network, system and box must outlive the endpoint.
-  MailslotEndpoint(INetwork& network, ISystemInfo& system, IMessageBox& box,
-                   const Identity& identity);
-  MailslotEndpoint(INetwork& network, ISystemInfo& system, IMessageBox& box,
-                   const Identity& identity, Options options);
+  // network must outlive the endpoint.
+  MailslotEndpoint(INetwork& network, const Identity& identity);
+  MailslotEndpoint(INetwork& network, const Identity& identity, Options options);
   ~MailslotEndpoint();
   MailslotEndpoint(const MailslotEndpoint&) = delete;
   MailslotEndpoint& operator=(const MailslotEndpoint&) = delete;
@@ -170,14 +170,12 @@ class MailslotEndpoint {
   // message then stays).
   int ReadMailslotMessage(std::span<uint8_t> buffer, uint32_t* bytesRead);
 
-  // Drains the waiting messages into Message records at the tail of list.
-  // showResponse keeps automatic messages (sender beginning with "~"). Returns
-  // 1 when the mailslot was empty or has been drained, 0 on failure (no
-  // mailslot held, state unreadable, no memory: "Insufficient memory." is
-  // shown and the message stays for the next poll). Records appended before a
-  // failure stay. One drain takes at most the messages that were waiting when
-  // it began; later arrivals wait for the next poll.
-  int ReadMessageSlot(std::vector<MessageRecord>& list, int showResponse);
+  // Every message waiting now, oldest first; nothing when no mailslot is held.
+  // Later arrivals wait for the next call.
+  std::optional<std::deque<std::vector<uint8_t>>> TakeAll();
+  // Gives messages taken by TakeAll back to the head of the queue, in order
+  // (they could not be stored this time).
+  void PutBack(std::deque<std::vector<uint8_t>>&& messages);
 
   // The bound socket while the mailslot is held (the sender writes from port
   // 138 through it), else null.
@@ -191,8 +189,6 @@ class MailslotEndpoint {
   void ReaderLoop();
 
   INetwork& network_;
-  ISystemInfo& system_;
-  IMessageBox& box_;
   Options options_;
   MailslotQueue queue_;
   std::unique_ptr<IUdpSocket> socket_;

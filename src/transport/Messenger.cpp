@@ -3,7 +3,6 @@
 #include <random>
 #include <vector>
 
-#include "directory/AddressBook.h"
 #include "transport/Datagram.h"
 #include "transport/MailslotEndpoint.h"
 #include "transport/NetbiosDatagram.h"
@@ -48,48 +47,39 @@ const char* SendFailureText(SendFailure failure) {
   return "?";
 }
 
-Messenger::Messenger(const Profile& profile, INameCheck& check, INetwork& network, IMessageBox& box,
-                     const Identity& identity, MailslotEndpoint* endpoint)
-    : profile_(profile),
-      check_(check),
+size_t MessengerPayloadSize(std::string_view sender, std::string_view name, std::string_view text) {
+  return UpToZero(sender).size() + UpToZero(name).size() + UpToZero(text).size() + 2;
+}
+
+Messenger::Messenger(INameCheck& check, INetwork& network, const Identity& identity,
+                     MailslotEndpoint* endpoint)
+    : check_(check),
       network_(network),
-      box_(box),
       identity_(identity),
       endpoint_(endpoint),
       nextId_(static_cast<uint16_t>(std::random_device{}())) {}
 
-int Messenger::SendMessengerDatagram(std::string_view senderIn, std::string_view receiverIn,
+int Messenger::SendMessengerDatagram(std::string_view senderIn, std::string_view nameIn,
                                      std::string_view textIn) {
   lastFailure_ = SendFailure::kNone;
-  lastName_.clear();
-  std::string_view sender = UpToZero(senderIn);
-  std::string_view receiver = UpToZero(receiverIn);
-  std::string_view text = UpToZero(textIn);
+  const std::string_view sender = UpToZero(senderIn);
+  const std::string name(UpToZero(nameIn));
+  const std::string_view text = UpToZero(textIn);
 
   // 1. No receiver.
-  if (receiver.empty() || receiver == "~") return Fail(SendFailure::kNoReceiver);
+  if (name.empty() || name == "~") return Fail(SendFailure::kNoReceiver);
 
-  // 2. The address book.
-  std::string name = ResolveAlias(profile_, receiver);
-  name = std::string(UpToZero(name));
-  lastName_ = name;
-  if (name.empty()) return Fail(SendFailure::kNoReceiver);
-
-  // 3. What no Windows peer would take is not sent at all.
+  // 2. What no Windows peer would take is not sent at all.
   std::vector<uint8_t> payload = BuildMessengerDatagram(sender, name, text);
   if (payload.size() > kMaxMessengerPayload) return Fail(SendFailure::kTooLong);
 
-  // 4. The name check; names beginning with "~" are not checked.
-  if (!IsAutomaticMessage(name)) {
-    if (check_.FindNetBiosName(name) == 0 && check_.ProbeNetworkName(name) == 0) {
-      if (!IsAutomaticMessage(sender)) {
-        box_.Show("Sorry, can't find name \"" + name + "\" in network.");
-      }
-      return Fail(SendFailure::kNotFound);
-    }
+  // 3. The name check; names beginning with "~" are not checked.
+  if (!IsAutomaticMessage(name) && check_.FindNetBiosName(name) == 0 &&
+      check_.ProbeNetworkName(name) == 0) {
+    return Fail(SendFailure::kNotFound);
   }
 
-  // 5. Open: where does the write go?
+  // 4. Open: where does the write go?
   std::optional<MailslotTarget> target = check_.ResolveMailslotTarget(name);
   if (!target || (!target->group && target->address.IsAny())) {
     return Fail(SendFailure::kCannotOpen);
@@ -126,7 +116,7 @@ int Messenger::SendMessengerDatagram(std::string_view senderIn, std::string_view
   }
   if (socket == nullptr) return Fail(SendFailure::kCannotOpen);
 
-  // 6. One datagram per destination.
+  // 5. One datagram per destination.
   std::vector<uint8_t> smb = BuildMailslotWrite(kMessengerMailslot, payload);
   NetbiosDatagram header;
   header.type = target->group ? kDgmDirectGroup : kDgmDirectUnique;

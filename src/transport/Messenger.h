@@ -2,18 +2,17 @@
 // Writing one Messenger datagram to the mailslot "messngr" of another
 // computer (or of every computer of a workgroup or domain).
 //
-// SendMessengerDatagram(sender, receiver, text):
-//   1. receiver empty or exactly "~": 0, nothing sent, nothing shown;
-//   2. the name is ResolveAlias(receiver) (the address book's "Alias1");
-//   3. a payload above kMaxMessengerPayload bytes: 0 (see below);
-//   4. a name not beginning with "~" must exist: FindNetBiosName, and only when
-//      that finds nothing ProbeNetworkName; when neither finds it, the box
-//      "Sorry, can't find name "<name>" in network." (not for a sender
-//      beginning with "~") and 0;
-//   5. "opening \\name\mailslot\messngr" is resolving the name
+// SendMessengerDatagram(sender, name, text), for a computer, workgroup or
+// domain name (aliases are the caller's business):
+//   1. name empty or exactly "~": 0, nothing sent;
+//   2. a payload above kMaxMessengerPayload bytes: 0 (see below);
+//   3. a name not beginning with "~" must exist: FindNetBiosName, and only when
+//      that finds nothing ProbeNetworkName; when neither finds it, 0 with
+//      LastFailure() kNotFound (the caller tells the user);
+//   4. "opening \\name\mailslot\messngr" is resolving the name
 //      (ResolveMailslotTarget); a name that resolves nowhere gives 0 silently
 //      (so does a "~X" name nobody answers for);
-//   6. one datagram: sender, 0x00, name, 0x00, text, exactly
+//   5. one datagram: sender, 0x00, name, 0x00, text, exactly
 //      len(sender) + len(name) + len(text) + 2 bytes, in an SMB mailslot write
 //      to \MAILSLOT\MESSNGR, in a NetBIOS datagram from COMPUTER<00>, source
 //      port 138, to NAME<00>:
@@ -41,9 +40,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/MessageBox.h"
 #include "platform/Network.h"
-#include "receive/Profile.h"
 #include "transport/Identity.h"
 #include "transport/NameCheck.h"
 
@@ -66,19 +63,21 @@ enum class SendFailure {
 
 const char* SendFailureText(SendFailure failure);
 
+// The size of the Messenger datagram for sender, name and text (each up to its
+// first zero byte): the three and the two zero bytes between them.
+size_t MessengerPayloadSize(std::string_view sender, std::string_view name, std::string_view text);
+
 class Messenger {
  public:
   // Everything must outlive the messenger. endpoint may be null (sender-only).
-  Messenger(const Profile& profile, INameCheck& check, INetwork& network, IMessageBox& box,
-            const Identity& identity, MailslotEndpoint* endpoint = nullptr);
+  // One thread at a time may send.
+  Messenger(INameCheck& check, INetwork& network, const Identity& identity,
+            MailslotEndpoint* endpoint = nullptr);
 
-  int SendMessengerDatagram(std::string_view sender, std::string_view receiver,
-                            std::string_view text);
+  int SendMessengerDatagram(std::string_view sender, std::string_view name, std::string_view text);
 
   // Why the last SendMessengerDatagram returned 0 (kNone after a 1).
   SendFailure LastFailure() const { return lastFailure_; }
-  // The name the last send used, after the address book.
-  const std::string& LastName() const { return lastName_; }
 
  private:
   int Fail(SendFailure failure) {
@@ -86,15 +85,12 @@ class Messenger {
     return 0;
   }
 
-  const Profile& profile_;
   INameCheck& check_;
   INetwork& network_;
-  IMessageBox& box_;
   Identity identity_;
   MailslotEndpoint* endpoint_;
   uint16_t nextId_;
   SendFailure lastFailure_ = SendFailure::kNone;
-  std::string lastName_;
 };
 
 }  // namespace vantrel

@@ -1,6 +1,13 @@
 #pragma once
 // The one message box of the program: modal, exclamation icon, OK, caption
 // "Tessivane". Tests replace the box with a recorder through SetMessageBoxHook.
+//
+// Boxes always show on the user-interface thread. A box asked for on another
+// thread (a send running in the background that cannot find a name) is
+// handed to the user-interface thread, and the asking thread waits until it
+// has been answered, so that it shows at the same point of the work as it
+// would on the user-interface thread. When the program ends, boxes still
+// waiting are given up (AbandonPendingBoxes) so that no thread waits for ever.
 
 #include <QString>
 #include <functional>
@@ -17,7 +24,12 @@ void ShowMessageBox(const QString& text, QWidget* parent = nullptr);
 // Installs a replacement (tests); an empty function restores the real box.
 void SetMessageBoxHook(std::function<void(const QString&)> hook);
 
-// IMessageBox for the Qt-free layers; the bytes are text in the system code page.
+// From now on, threads waiting for a box to be answered go on at once, and
+// boxes asked for from other threads are not shown. Called once the program's
+// event loop has ended.
+void AbandonPendingBoxes();
+
+// IMessageBox for the Qt-free layers; the text is UTF-8.
 class QtMessageBox : public IMessageBox {
  public:
   void Show(std::string_view text) override;

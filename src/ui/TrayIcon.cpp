@@ -49,7 +49,7 @@ void ShowAndActivate(QWidget* window) {
   if (popup && popup != window) BringToFront(popup);
 }
 
-TrayIcon::TrayIcon(QWidget* window, QIcon icon, app::TrayOwner& owner,
+TrayIcon::TrayIcon(QWidget* window, QIcon icon, ui::TrayOwner& owner,
                    std::function<bool()> trayAvailable)
     : QObject(nullptr),
       window_(window),
@@ -89,10 +89,10 @@ void TrayIcon::ShowIcon() {
   tray_->setContextMenu(menu());
   connect(tray_.get(), &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) {
-            app::TrayMouseEvent event = app::TrayMouseEvent::kOther;
-            if (reason == QSystemTrayIcon::Trigger) event = app::TrayMouseEvent::kLeftButtonDown;
-            if (reason == QSystemTrayIcon::Context) event = app::TrayMouseEvent::kRightButtonUp;
-            OnTrayNotify(app::kTrayIconId, event, QCursor::pos());
+            ui::TrayMouseEvent event = ui::TrayMouseEvent::kOther;
+            if (reason == QSystemTrayIcon::Trigger) event = ui::TrayMouseEvent::kLeftButtonDown;
+            if (reason == QSystemTrayIcon::Context) event = ui::TrayMouseEvent::kRightButtonUp;
+            OnTrayNotify(ui::kTrayIconId, event, QCursor::pos());
           });
   tray_->show();
 }
@@ -107,11 +107,11 @@ bool TrayIcon::Remove() {
   return true;
 }
 
-bool TrayIcon::OnTrayNotify(uint32_t iconId, app::TrayMouseEvent event, const QPoint& cursor) {
-  switch (app::DecideTrayNotify(owner_, window_, iconId, event)) {
-    case app::TrayAction::kNotHandled:
+bool TrayIcon::OnTrayNotify(uint32_t iconId, ui::TrayMouseEvent event, const QPoint& cursor) {
+  switch (ui::DecideTrayNotify(owner_, window_, iconId, event)) {
+    case ui::TrayAction::kNotHandled:
       return false;
-    case app::TrayAction::kOpenMenu: {
+    case ui::TrayAction::kOpenMenu: {
       QMenu* m = menu();
       // Some hosts open the context menu themselves before they report the
       // click; it is not opened twice.
@@ -121,10 +121,10 @@ bool TrayIcon::OnTrayNotify(uint32_t iconId, app::TrayMouseEvent event, const QP
       }
       break;
     }
-    case app::TrayAction::kShowWindow:
+    case ui::TrayAction::kShowWindow:
       ShowAndActivate(window_);
       break;
-    case app::TrayAction::kNone:
+    case ui::TrayAction::kNone:
       break;
   }
   return true;

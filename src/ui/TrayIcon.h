@@ -5,7 +5,7 @@
 // One icon per process: a main window (the receive window, or the Send dialog
 // when the program only sends) makes a TrayIcon and calls Add at its
 // initialisation and Remove when it is destroyed. Only the first window that
-// adds the icon owns it (app::TrayOwner); for every other window both calls
+// adds the icon owns it (ui::TrayOwner); for every other window both calls
 // do nothing. The owner gets the left click as a request to show itself and
 // the icon menu's commands (Show, About, Exit) through commandTriggered.
 //
@@ -19,7 +19,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/TrayOwner.h"
+#include "ui/TrayOwner.h"
 
 class QMenu;
 class QPoint;
@@ -44,7 +44,7 @@ class TrayIcon : public QObject {
 
   // trayAvailable answers whether the desktop has a notification area
   // (QSystemTrayIcon::isSystemTrayAvailable when not given).
-  TrayIcon(QWidget* window, QIcon icon, app::TrayOwner& owner = app::TrayOwner::Process(),
+  TrayIcon(QWidget* window, QIcon icon, ui::TrayOwner& owner = ui::TrayOwner::Process(),
            std::function<bool()> trayAvailable = {});
   ~TrayIcon() override;
 
@@ -63,7 +63,7 @@ class TrayIcon : public QObject {
   // window is shown and brought to the front. Right button: the icon menu
   // opens at cursor. False when the window is not the owner or iconId is not
   // the program's icon.
-  bool OnTrayNotify(uint32_t iconId, app::TrayMouseEvent event, const QPoint& cursor);
+  bool OnTrayNotify(uint32_t iconId, ui::TrayMouseEvent event, const QPoint& cursor);
 
   // Menu 136 with "Show" as its bold default item; its actions carry the
   // command ids in their data. Made on the first use.
@@ -84,7 +84,7 @@ class TrayIcon : public QObject {
 
   QWidget* window_;  // not owned; the icon lives as long as its window
   QIcon icon_;
-  app::TrayOwner& owner_;
+  ui::TrayOwner& owner_;
   std::function<bool()> trayAvailable_;
   std::unique_ptr<QSystemTrayIcon> tray_;
   std::unique_ptr<QMenu> menu_;

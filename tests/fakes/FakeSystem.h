@@ -1,9 +1,12 @@
 #pragma once
 // Scriptable system information, clock and message-box recorder for tests.
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "platform/Autostart.h"
 #include "platform/MessageBox.h"
 #include "platform/SystemInfo.h"
 
@@ -44,6 +47,26 @@ class RecordingMessageBox : public IMessageBox {
  public:
   std::vector<std::string> shown;
   void Show(std::string_view text) override { shown.emplace_back(text); }
+};
+
+// An autostart entry in memory; failWrites makes every switch fail.
+class FakeAutostart : public IAutostart {
+ public:
+  std::optional<std::string> program;
+  bool failWrites = false;
+
+  std::optional<std::string> Program() override { return program; }
+  bool Switch(bool on, std::string_view name) override {
+    if (failWrites) return false;
+    if (!on) {
+      const bool had = program.has_value();
+      program.reset();
+      return had;
+    }
+    if (name.empty()) return false;
+    program = std::string(name);
+    return true;
+  }
 };
 
 }  // namespace vantrel::fakes

@@ -55,20 +55,20 @@
 #include <string>
 #include <string_view>
 
-#include "app/OperatingMode.h"
 #include "EscapeText.h"
-#include "app/TrayOwner.h"
+#include "app/OperatingMode.h"
 #include "app/qt/LinuxPlatform.h"
 #include "app/qt/MessengerApp.h"
 #include "app/qt/TerminationSignals.h"
-#include "receive/Profile.h"
 #include "receive/qt/ReceiveDlg.h"
 #include "res/ResourceIds.h"
 #include "res/Resources.h"
 #include "send/qt/SendDlg.h"
+#include "settings/Profile.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 #include "ui/TrayIcon.h"
+#include "ui/TrayOwner.h"
 
 namespace vantrel::e2e {
 namespace {
@@ -127,7 +127,7 @@ class Driver : public QObject {
                         : qobject_cast<CReceiveDlg*>(main) ? "CReceiveDlg"
                         : qobject_cast<CSendDlg*>(main)    ? "CSendDlg"
                                                            : main->metaObject()->className());
-    const void* owner = app::TrayOwner::Process().owner();
+    const void* owner = ui::TrayOwner::Process().owner();
     Line("tray-owner", !owner                                    ? "none"
                        : owner == static_cast<const void*>(main) ? "main-window"
                                                                  : "other");

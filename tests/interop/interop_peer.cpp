@@ -25,17 +25,20 @@
 #include <thread>
 #include <vector>
 
-#include "platform/MessageBox.h"
 #include "EscapeText.h"
+#include "platform/MessageBox.h"
+#include "platform/linux/IconvCodePage.h"
 #include "platform/linux/LinuxNetwork.h"
 #include "platform/linux/LinuxSystemInfo.h"
-#include "platform/linux/NbnsIdentity.h"
-#include "platform/linux/NbnsNameCheck.h"
-#include "platform/linux/NbnsResponderService.h"
 #include "platform/linux/SqliteRegistry.h"
-#include "receive/Profile.h"
+#include "receive/SlotReader.h"
+#include "send/MessageSender.h"
+#include "settings/Profile.h"
 #include "transport/MailslotEndpoint.h"
 #include "transport/Messenger.h"
+#include "transport/linux/NbnsIdentity.h"
+#include "transport/linux/NbnsNameCheck.h"
+#include "transport/linux/NbnsResponderService.h"
 
 namespace vantrel::interop {
 namespace {
@@ -45,7 +48,7 @@ void OnSignal(int) { g_stop = 1; }
 
 struct Options {
   std::string smbConf = std::string(linux::kDefaultSmbConfPath);
-  double seconds = -1;   // respond: run time; receive: timeout
+  double seconds = -1;  // respond: run time; receive: timeout
   std::vector<std::string> args;
 };
 
@@ -74,8 +77,8 @@ bool ParseOptions(int argc, char** argv, Options& o) {
 }
 
 long long ElapsedMs(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now() - since)
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                               since)
       .count();
 }
 
@@ -111,17 +114,17 @@ int Respond(const Options& o) {
   }
   service.Stop();
   ResponderCounters c = service.Counters();
-  std::printf("positive: %llu\nnegative: %llu\nnode-status: %llu\nnot-ours: %llu\n",
-              static_cast<unsigned long long>(c.positive),
-              static_cast<unsigned long long>(c.negative),
-              static_cast<unsigned long long>(c.nodeStatus),
-              static_cast<unsigned long long>(c.notOurs));
+  std::printf(
+      "positive: %llu\nnegative: %llu\nnode-status: %llu\nnot-ours: %llu\n",
+      static_cast<unsigned long long>(c.positive), static_cast<unsigned long long>(c.negative),
+      static_cast<unsigned long long>(c.nodeStatus), static_cast<unsigned long long>(c.notOurs));
   return 0;
 }
 
 int Resolve(const Options& o) {
   if (o.args.size() < 2) return Usage();
-  unsigned suffix = o.args.size() > 2 ? static_cast<unsigned>(std::strtoul(o.args[2].c_str(), nullptr, 16)) : 0;
+  unsigned suffix =
+      o.args.size() > 2 ? static_cast<unsigned>(std::strtoul(o.args[2].c_str(), nullptr, 16)) : 0;
   linux::LinuxNetwork network;
   auto check = linux::MakeNameCheck(linux::LoadIdentity(o.smbConf), network);
   auto start = std::chrono::steady_clock::now();
@@ -144,8 +147,8 @@ int Check(const Options& o) {
   long long netbiosMs = ElapsedMs(start);
   int probe = netbios != 0 ? -1 : check->ProbeNetworkName(o.args[1]);
   long long ms = ElapsedMs(start);
-  std::printf("netbios: %d\nnetbios-ms: %lld\nprobe: %d\nexists: %d\nelapsed-ms: %lld\n",
-              netbios, netbiosMs, probe, (netbios != 0 || probe == 1) ? 1 : 0, ms);
+  std::printf("netbios: %d\nnetbios-ms: %lld\nprobe: %d\nexists: %d\nelapsed-ms: %lld\n", netbios,
+              netbiosMs, probe, (netbios != 0 || probe == 1) ? 1 : 0, ms);
   return (netbios != 0 || probe == 1) ? 0 : 1;
 }
 
@@ -172,8 +175,8 @@ std::string Unescape(std::string_view in) {
     } else if (c == 't') {
       out.push_back('\t');
     } else if (c == 'x' && i + 2 < in.size()) {
-      out.push_back(static_cast<char>(std::strtoul(std::string(in.substr(i + 1, 2)).c_str(),
-                                                   nullptr, 16)));
+      out.push_back(
+          static_cast<char>(std::strtoul(std::string(in.substr(i + 1, 2)).c_str(), nullptr, 16)));
       i += 2;
     } else {
       out.push_back(c);
@@ -193,11 +196,13 @@ int Send(const Options& o) {
   if (!hive) return 2;
   Profile profile(*hive);
   StderrBox box;
-  Messenger messenger(profile, *check, network, box, identity);
-  int result = messenger.SendMessengerDatagram(Unescape(o.args[1]), Unescape(o.args[2]),
-                                               Unescape(o.args[3]));
-  std::printf("result: %d\nfailure: %s\nname: %s\n", result,
-              SendFailureText(messenger.LastFailure()), messenger.LastName().c_str());
+  linux::IconvCodePage codePage;
+  Messenger messenger(*check, network, identity);
+  MessageSender sender(profile, messenger, box, codePage, kWesternCodePage);
+  int result =
+      sender.SendMessengerDatagram(Unescape(o.args[1]), Unescape(o.args[2]), Unescape(o.args[3]));
+  std::printf("result: %d\nfailure: %s\nname: %s\n", result, SendFailureText(sender.LastFailure()),
+              sender.LastName().c_str());
   return result == 1 ? 0 : 1;
 }
 
@@ -210,7 +215,8 @@ int Receive(const Options& o) {
   linux::LinuxSystemInfo system(sources);
   StderrBox box;
   Identity identity = linux::LoadIdentity(system, o.smbConf);
-  MailslotEndpoint endpoint(network, system, box, identity);
+  MailslotEndpoint endpoint(network, identity);
+  SlotReader reader(endpoint, system, box);
   if (endpoint.OpenMessageSlot() != 1) {
     std::printf("mailslot: not owned (%s)\n", BindFailureText(endpoint.OpenFailure()));
     return 2;
@@ -226,7 +232,7 @@ int Receive(const Options& o) {
   while (!g_stop && got < wanted &&
          (o.seconds < 0 || static_cast<double>(ElapsedMs(start)) < o.seconds * 1000)) {
     records.clear();
-    if (endpoint.ReadMessageSlot(records, 1) != 1) {
+    if (reader.ReadMessageSlot(records, 1) != 1) {
       std::printf("drain: failed\n");
       return 2;
     }

@@ -18,6 +18,7 @@
 #include "fakes/FakeSystem.h"
 #include "platform/linux/IconvCodePage.h"
 #include "receive/SavedMessages.h"
+#include "res/ResourceIds.h"
 #include "res/Resources.h"
 #include "send/qt/SendDlg.h"
 #include "transport/Datagram.h"
@@ -64,8 +65,8 @@ class MessengerAppTest : public ::testing::Test {
   fakes::FakeSystemInfo system;
   fakes::RecordingMessageBox boxes;
   linux::IconvCodePage codePage;
-  TrayOwner trayOwner;
-  QuitFlag quit;
+  ui::TrayOwner trayOwner;
+  ui::QuitFlag quit;
   QString name;
   SlotOpenResult slotResult = SlotOpenResult::kOpened;
   bool slotHeld = false;
@@ -165,7 +166,7 @@ TEST_F(MessengerAppTest, NtWithoutTheMailslotCapturesPopupsOrRefusesTheLanguage)
     EXPECT_EQ(system.commands.back(), "net start  beep");
   }
   system.languageId = 1031;  // German
-  TrayOwner owner2;
+  ui::TrayOwner owner2;
   AppServices s = Services();
   s.trayOwner = &owner2;
   s.instanceName = name + QStringLiteral("-2");
@@ -184,7 +185,7 @@ TEST_F(MessengerAppTest, SecondStartBringsTheFirstToTheFrontAndEnds) {
   QApplication::processEvents();
   ASSERT_FALSE(first.receiveWindow()->isVisible());
 
-  TrayOwner otherProcess;
+  ui::TrayOwner otherProcess;
   AppServices s = Services();
   s.trayOwner = &otherProcess;
   MessengerApp second(std::move(s));

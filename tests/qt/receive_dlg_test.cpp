@@ -22,10 +22,10 @@
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeSystem.h"
 #include "platform/linux/IconvCodePage.h"
-#include "receive/Options.h"
 #include "receive/SavedMessages.h"
 #include "res/ResourceIds.h"
 #include "res/Resources.h"
+#include "settings/Options.h"
 #include "transport/Datagram.h"
 #include "ui/TrayIcon.h"
 
@@ -37,7 +37,7 @@ MessageRecord Datagram(std::string_view sender, std::string_view receiver, std::
   return MessageRecord::FromDatagram(BuildMessengerDatagram(sender, receiver, text), time);
 }
 
-struct RecordingHook : app::IHookLibrary {
+struct RecordingHook : IHookLibrary {
   std::vector<std::string> calls;
   int StartFunc(uintptr_t window) override {
     calls.push_back(window ? "start" : "start(null)");
@@ -59,6 +59,7 @@ class ReceiveDlgTest : public ::testing::Test {
   ReceiveContext Context() {
     ReceiveContext c;
     c.registry = &reg;
+    c.autostart = &autostart;
     c.system = &system;
     c.messageBox = &boxes;
     c.codePage = &codePage;
@@ -136,12 +137,13 @@ class ReceiveDlgTest : public ::testing::Test {
   uint32_t Option(std::string_view entry) { return Profile(reg).GetInt(kOptionSection, entry, 99); }
 
   fakes::FakeRegistry reg;
+  fakes::FakeAutostart autostart;
   fakes::FakeSystemInfo system;
   fakes::RecordingMessageBox boxes;
   linux::IconvCodePage codePage;
   RecordingHook hook;
-  app::TrayOwner trayOwner;
-  app::QuitFlag quit;
+  ui::TrayOwner trayOwner;
+  ui::QuitFlag quit;
   bool trayAvailable = true;
   int captureMode = 0;
   std::deque<MessageRecord> slot;
@@ -341,18 +343,14 @@ TEST_F(ReceiveDlgTest, CheckBoxesAndOptionCommandsWriteTheOptions) {
   EXPECT_EQ(system.commands, (std::vector<std::string>{"net start  beep", "net stop  beep"}));
   EXPECT_EQ(Option("AutoBeep"), 99u);
 
-  // Auto Start writes the program's path into the Run value, then deletes it.
+  // Auto Start writes an entry that starts the program's path, then removes it.
   MenuAction(res::ID_OPTION_AUTO_START)->trigger();
   EXPECT_TRUE(dlg->autoStart());
-  RegValue run;
-  ASSERT_EQ(reg.QueryValue(RootKey::LocalMachine, kRunKeyPath, kAutostartValue, &run),
-            ERROR_SUCCESS);
-  EXPECT_EQ(std::string(run.data.begin(), run.data.end()), std::string("/usr/bin/Vantrel\0", 17));
+  EXPECT_EQ(autostart.program, "/usr/bin/Vantrel");
   ShowMenus();
   EXPECT_TRUE(MenuAction(res::ID_OPTION_AUTO_START)->isChecked());
   MenuAction(res::ID_OPTION_AUTO_START)->trigger();
-  EXPECT_NE(reg.QueryValue(RootKey::LocalMachine, kRunKeyPath, kAutostartValue, &run),
-            ERROR_SUCCESS);
+  EXPECT_FALSE(autostart.program);
 
   // The next start shows what was stored.
   dlg.reset();
@@ -367,7 +365,7 @@ TEST_F(ReceiveDlgTest, CapturedPopupsAreStoredOnceUntilDeleted) {
   Make();
   const std::string popup =
       "Message from ALICE to BOB on 20.10.2003 10:00:00\r\n\r\nLunch at noon?";
-  app::CopyDataRecord rec{0, static_cast<uint32_t>(popup.size()), popup.data()};
+  CopyDataRecord rec{0, static_cast<uint32_t>(popup.size()), popup.data()};
   dlg->OnCopyData(rec);
   ASSERT_EQ(dlg->store().total(), 1u);
   EXPECT_EQ(Text(res::IDC_MSG_FROM), QStringLiteral("From ALICE to BOB"));
@@ -376,7 +374,7 @@ TEST_F(ReceiveDlgTest, CapturedPopupsAreStoredOnceUntilDeleted) {
   // The same text again, in another case: ignored.
   std::string shouted = popup;
   for (char& c : shouted) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  app::CopyDataRecord again{0, static_cast<uint32_t>(shouted.size()), shouted.data()};
+  CopyDataRecord again{0, static_cast<uint32_t>(shouted.size()), shouted.data()};
   dlg->OnCopyData(again);
   EXPECT_EQ(dlg->store().total(), 1u);
   EXPECT_EQ(sent.size(), 1u);  // and not answered again
@@ -390,7 +388,7 @@ TEST_F(ReceiveDlgTest, CapturedPopupsAreStoredOnceUntilDeleted) {
   EXPECT_EQ(dlg->store().total(), 1u);
 
   // A null text stores nothing but still runs the arrival handling.
-  app::CopyDataRecord none{0, 50, nullptr};
+  CopyDataRecord none{0, 50, nullptr};
   dlg->OnCopyData(none);
   EXPECT_EQ(dlg->store().total(), 1u);
 }
@@ -399,14 +397,14 @@ TEST_F(ReceiveDlgTest, CapturedAutomaticAnswersFollowShowResponse) {
   Make();
   QTest::mouseClick(Box(res::IDC_SHOW_RESPONSE), Qt::LeftButton);  // off
   const std::string popup = "Message from ~ALICE to BOB on 20.10.2003 10:00:00\r\nI've got it";
-  app::CopyDataRecord rec{0, static_cast<uint32_t>(popup.size()), popup.data()};
+  CopyDataRecord rec{0, static_cast<uint32_t>(popup.size()), popup.data()};
   dlg->OnCopyData(rec);
   EXPECT_EQ(dlg->store().total(), 0u);
   EXPECT_EQ(dlg->lastCapturedText(), popup);  // counts as seen even though dropped
 
   QTest::mouseClick(Box(res::IDC_SHOW_RESPONSE), Qt::LeftButton);  // on
   const std::string other = "Message from ~ALICE to BOB on 20.10.2003 10:00:01\r\nI've got it";
-  app::CopyDataRecord rec2{0, static_cast<uint32_t>(other.size()), other.data()};
+  CopyDataRecord rec2{0, static_cast<uint32_t>(other.size()), other.data()};
   dlg->OnCopyData(rec2);
   ASSERT_EQ(dlg->store().total(), 1u);
   EXPECT_EQ(Text(res::IDC_MSG_FROM), QStringLiteral("From ALICE to BOB"));
@@ -427,7 +425,7 @@ TEST_F(ReceiveDlgTest, OversizedCapturedTextIsCutNeverOverrun) {
   popup += std::string(5000, 'x');
   // Exactly the announced bytes, no terminator behind them.
   std::vector<char> bytes(popup.begin(), popup.end());
-  app::CopyDataRecord rec{0, static_cast<uint32_t>(bytes.size()), bytes.data()};
+  CopyDataRecord rec{0, static_cast<uint32_t>(bytes.size()), bytes.data()};
   dlg->OnCopyData(rec);
   ASSERT_EQ(dlg->store().total(), 1u);
   EXPECT_EQ(dlg->lastCapturedText().size(), 1023u);

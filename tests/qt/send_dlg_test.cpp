@@ -14,16 +14,16 @@
 #include <string>
 #include <vector>
 
-#include "app/QuitFlag.h"
-#include "app/TrayOwner.h"
 #include "directory/NetEnum.h"
 #include "platform/linux/IconvCodePage.h"
 #include "res/ResourceIds.h"
 #include "send/qt/SendDlg.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
+#include "ui/QuitFlag.h"
 #include "ui/TextCodec.h"
 #include "ui/TrayIcon.h"
+#include "ui/TrayOwner.h"
 
 namespace vantrel {
 namespace {
@@ -104,8 +104,8 @@ class SendDlgTest : public ::testing::Test {
   }
 
   QWidget owner;
-  app::QuitFlag quit;
-  app::TrayOwner trayOwner;
+  ui::QuitFlag quit;
+  ui::TrayOwner trayOwner;
   ListedDirectory directory;
   std::set<std::string> reachable = {"BOB", "ALICE", "HOME", "LAB", "..", "X"};
   int captureMode = 0;

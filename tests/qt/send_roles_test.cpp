@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "app/QuitFlag.h"
-#include "app/TrayOwner.h"
 #include "res/ResourceIds.h"
 #include "send/qt/SendDlg.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
+#include "ui/QuitFlag.h"
 #include "ui/TrayIcon.h"
+#include "ui/TrayOwner.h"
 
 namespace vantrel {
 namespace {
@@ -79,8 +79,8 @@ class SendRolesTest : public ::testing::Test {
   }
   QLineEdit* receiver() const { return ui::FindControl<QLineEdit>(dlg, res::IDC_RECEIVER); }
 
-  app::QuitFlag quit;
-  app::TrayOwner trayOwner;
+  ui::QuitFlag quit;
+  ui::TrayOwner trayOwner;
   QPointer<CSendDlg> dlg;
   std::vector<std::string> boxes;
   std::vector<QWidget*> aboutParents;
@@ -157,7 +157,7 @@ TEST_F(SendRolesTest, MainWindowOwnsTheIconAndClosingMinimisesAndHides) {
   EXPECT_TRUE(dlg->isMinimized());
 
   // The left button on the icon brings it back.
-  dlg->trayIcon()->OnTrayNotify(app::kTrayIconId, app::TrayMouseEvent::kLeftButtonDown, {});
+  dlg->trayIcon()->OnTrayNotify(ui::kTrayIconId, ui::TrayMouseEvent::kLeftButtonDown, {});
   EXPECT_TRUE(dlg->isVisible());
   EXPECT_FALSE(dlg->isMinimized());
 

@@ -25,7 +25,7 @@ std::function<bool()> Available(bool yes) {
 }
 
 TEST(TrayIconTest, FirstWindowOwnsTheOneIcon) {
-  app::TrayOwner owner;
+  ui::TrayOwner owner;
   QWidget receive, send;
   TrayIcon first(&receive, TestIcon(), owner, Available(true));
   TrayIcon second(&send, TestIcon(), owner, Available(true));
@@ -40,7 +40,7 @@ TEST(TrayIconTest, FirstWindowOwnsTheOneIcon) {
   EXPECT_EQ(second.systemTrayIcon(), nullptr);
   EXPECT_FALSE(second.Remove());  // and removes nothing
   EXPECT_NE(first.systemTrayIcon(), nullptr);
-  EXPECT_FALSE(second.OnTrayNotify(app::kTrayIconId, app::TrayMouseEvent::kLeftButtonDown, {}));
+  EXPECT_FALSE(second.OnTrayNotify(ui::kTrayIconId, ui::TrayMouseEvent::kLeftButtonDown, {}));
 
   EXPECT_TRUE(first.Remove());
   EXPECT_EQ(first.systemTrayIcon(), nullptr);
@@ -49,7 +49,7 @@ TEST(TrayIconTest, FirstWindowOwnsTheOneIcon) {
 }
 
 TEST(TrayIconTest, MenuHasShowInBoldAsDefaultAndCarriesTheCommandIds) {
-  app::TrayOwner owner;
+  ui::TrayOwner owner;
   QWidget w;
   TrayIcon tray(&w, TestIcon(), owner, Available(true));
   QMenu* m = tray.menu();
@@ -76,28 +76,28 @@ TEST(TrayIconTest, MenuHasShowInBoldAsDefaultAndCarriesTheCommandIds) {
 }
 
 TEST(TrayIconTest, LeftClickShowsTheWindowRightClickOpensTheMenuAtTheCursor) {
-  app::TrayOwner owner;
+  ui::TrayOwner owner;
   QWidget w;
   w.resize(200, 100);
   TrayIcon tray(&w, TestIcon(), owner, Available(true));
   ASSERT_TRUE(tray.Add());
   EXPECT_FALSE(w.isVisible());
 
-  EXPECT_FALSE(tray.OnTrayNotify(137, app::TrayMouseEvent::kLeftButtonDown, {}));
+  EXPECT_FALSE(tray.OnTrayNotify(137, ui::TrayMouseEvent::kLeftButtonDown, {}));
   EXPECT_FALSE(w.isVisible());
-  EXPECT_TRUE(tray.OnTrayNotify(app::kTrayIconId, app::TrayMouseEvent::kOther, {}));
+  EXPECT_TRUE(tray.OnTrayNotify(ui::kTrayIconId, ui::TrayMouseEvent::kOther, {}));
   EXPECT_FALSE(w.isVisible());
-  EXPECT_TRUE(tray.OnTrayNotify(app::kTrayIconId, app::TrayMouseEvent::kLeftButtonDown, {}));
+  EXPECT_TRUE(tray.OnTrayNotify(ui::kTrayIconId, ui::TrayMouseEvent::kLeftButtonDown, {}));
   EXPECT_TRUE(w.isVisible());
   EXPECT_FALSE(w.isMinimized());
 
   const QPoint cursor(40, 30);
-  EXPECT_TRUE(tray.OnTrayNotify(app::kTrayIconId, app::TrayMouseEvent::kRightButtonUp, cursor));
+  EXPECT_TRUE(tray.OnTrayNotify(ui::kTrayIconId, ui::TrayMouseEvent::kRightButtonUp, cursor));
   QMenu* m = tray.menu();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(m));
   EXPECT_EQ(m->pos(), cursor);
   // A second report of the same click does not open it again elsewhere.
-  EXPECT_TRUE(tray.OnTrayNotify(app::kTrayIconId, app::TrayMouseEvent::kRightButtonUp, {5, 5}));
+  EXPECT_TRUE(tray.OnTrayNotify(ui::kTrayIconId, ui::TrayMouseEvent::kRightButtonUp, {5, 5}));
   EXPECT_EQ(m->pos(), cursor);
   // Choosing nothing closes it.
   QTest::keyClick(m, Qt::Key_Escape);
@@ -130,7 +130,7 @@ TEST(TrayIconTest, ShowAndActivateBringsAModalDialogOfTheWindowToTheFront) {
 }
 
 TEST(TrayIconTest, WithoutANotificationAreaTheWindowIsTheOtherHome) {
-  app::TrayOwner owner;
+  ui::TrayOwner owner;
   QWidget w;
   TrayIcon tray(&w, TestIcon(), owner, Available(false));
   EXPECT_TRUE(tray.Add());
@@ -151,7 +151,7 @@ TEST(TrayIconTest, WithoutANotificationAreaTheWindowIsTheOtherHome) {
 }
 
 TEST(TrayIconTest, ANotificationAreaThatAppearsLaterTakesTheIcon) {
-  app::TrayOwner owner;
+  ui::TrayOwner owner;
   QWidget w;
   bool available = false;
   TrayIcon tray(&w, TestIcon(), owner, [&available] { return available; });

@@ -277,9 +277,9 @@ TEST_F(ArrivalTest, StaleCallerTotalNeverLeavesThePositionOutsideTheList) {
   EXPECT_EQ(r.newMessages, 0u);
   EXPECT_EQ(store.total(), 1u);
   EXPECT_EQ(store.current(), 1u);
-  // A total left too high by the caller is brought back in line.
-  store.SetTotal(3);
-  store.SetCurrent(3);
+  // The store keeps the position inside the list whatever it is told.
+  store.MoveTo(3);
+  EXPECT_EQ(store.current(), 1u);
   p.ProcessArrivals(store, 3, 1, flags);
   EXPECT_EQ(store.total(), 1u);
   EXPECT_EQ(store.current(), 1u);

@@ -223,7 +223,7 @@ TEST(MessageStore, HundredThousandRecordsBrowseAndDelete) {
   store.ShowNewest();
   EXPECT_EQ(store.RefreshCounters().total, "Total: 100000");
   EXPECT_EQ(CurrentText(store), "99999");
-  store.SetCurrent(50000);
+  store.MoveTo(50000);
   ASSERT_TRUE(store.Delete());
   EXPECT_EQ(CurrentText(store), "50000");
   EXPECT_EQ(store.RefreshCounters().total, "Total: 99999");

@@ -20,11 +20,16 @@ inline Bytes Hex(std::string_view text) {
   int nibble = -1;
   for (char c : text) {
     int v;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-    else if (c == ' ' || c == '\n' || c == '|') continue;
-    else throw std::invalid_argument("bad hex fixture");
+    if (c >= '0' && c <= '9')
+      v = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      v = c - 'A' + 10;
+    else if (c == ' ' || c == '\n' || c == '|')
+      continue;
+    else
+      throw std::invalid_argument("bad hex fixture");
     if (nibble < 0) {
       nibble = v;
     } else {
@@ -62,8 +67,9 @@ inline void Put16Le(Bytes& b, size_t at, unsigned v) {
 inline Bytes Name34(std::string_view name, uint8_t suffix) {
   uint8_t raw[16];
   for (size_t i = 0; i < 15; ++i) {
-    raw[i] = i < name.size() ? static_cast<uint8_t>(std::toupper(static_cast<unsigned char>(name[i])))
-                             : uint8_t{' '};
+    raw[i] = i < name.size()
+                 ? static_cast<uint8_t>(std::toupper(static_cast<unsigned char>(name[i])))
+                 : uint8_t{' '};
   }
   raw[15] = suffix;
   Bytes out{0x20};
@@ -76,40 +82,43 @@ inline Bytes Name34(std::string_view name, uint8_t suffix) {
 }
 
 // SMB_COM_TRANSACTION mailslot write, laid out field by field.
-struct SmbSpec {
+struct SmbFrame {
   std::string mailslot = "\\MAILSLOT\\MESSNGR";
   Bytes data;
-  size_t pad = 1;            // bytes between the name's NUL and the data
-  int dataOffset = -1;       // -1: the true offset
-  int dataCount = -1;        // -1: the true count
-  int byteCount = -1;        // -1: the true count
+  size_t pad = 1;       // bytes between the name's NUL and the data
+  int dataOffset = -1;  // -1: the true offset
+  int dataCount = -1;   // -1: the true count
+  int byteCount = -1;   // -1: the true count
   uint8_t wordCount = 17;
   uint8_t setupCount = 3;
   uint16_t opcode = 1;
   uint8_t command = 0x25;
-  uint8_t flags = 0;         // header fields a receiver must ignore
+  uint8_t flags = 0;  // header fields a receiver must ignore
   uint16_t pidLow = 0;
   uint16_t tid = 0;
 };
 
-inline Bytes Smb(const SmbSpec& s) {
+inline Bytes Smb(const SmbFrame& s) {
   Bytes b(69, 0);
-  b[0] = 0xFF; b[1] = 'S'; b[2] = 'M'; b[3] = 'B';       // 0  Protocol
-  b[4] = s.command;                                       // 4  Command
-  b[9] = s.flags;                                         // 9  Flags
-  Put16Le(b, 24, s.tid);                                  // 24 TID
-  Put16Le(b, 26, s.pidLow);                               // 26 PIDLow
-  b[32] = s.wordCount;                                    // 32 WordCount
+  b[0] = 0xFF;
+  b[1] = 'S';
+  b[2] = 'M';
+  b[3] = 'B';                // 0  Protocol
+  b[4] = s.command;          // 4  Command
+  b[9] = s.flags;            // 9  Flags
+  Put16Le(b, 24, s.tid);     // 24 TID
+  Put16Le(b, 26, s.pidLow);  // 26 PIDLow
+  b[32] = s.wordCount;       // 32 WordCount
   size_t dataAt = 69 + s.mailslot.size() + 1 + s.pad;
   size_t off = s.dataOffset < 0 ? dataAt : static_cast<size_t>(s.dataOffset);
   size_t cnt = s.dataCount < 0 ? s.data.size() : static_cast<size_t>(s.dataCount);
-  Put16Le(b, 35, static_cast<unsigned>(cnt));             // 35 TotalDataCount
-  Put16Le(b, 53, static_cast<unsigned>(off));             // 53 ParameterOffset
-  Put16Le(b, 55, static_cast<unsigned>(cnt));             // 55 DataCount
-  Put16Le(b, 57, static_cast<unsigned>(off));             // 57 DataOffset
-  b[59] = s.setupCount;                                   // 59 SetupCount
-  Put16Le(b, 61, s.opcode);                               // 61 opcode
-  Put16Le(b, 65, 2);                                      // 65 class 2
+  Put16Le(b, 35, static_cast<unsigned>(cnt));  // 35 TotalDataCount
+  Put16Le(b, 53, static_cast<unsigned>(off));  // 53 ParameterOffset
+  Put16Le(b, 55, static_cast<unsigned>(cnt));  // 55 DataCount
+  Put16Le(b, 57, static_cast<unsigned>(off));  // 57 DataOffset
+  b[59] = s.setupCount;                        // 59 SetupCount
+  Put16Le(b, 61, s.opcode);                    // 61 opcode
+  Put16Le(b, 65, 2);                           // 65 class 2
   size_t bcc = s.mailslot.size() + 1 + s.pad + s.data.size();
   Put16Le(b, 67, static_cast<unsigned>(s.byteCount < 0 ? bcc : static_cast<size_t>(s.byteCount)));
   b.insert(b.end(), s.mailslot.begin(), s.mailslot.end());
@@ -120,20 +129,20 @@ inline Bytes Smb(const SmbSpec& s) {
 }
 
 // RFC 1002 datagram (types 0x10-0x12) around user data.
-struct DgmSpec {
+struct DgmFrame {
   uint8_t type = 0x10;
   uint8_t flags = 0x02;
   uint16_t id = 0x1234;
   uint32_t sourceIp = 0xC0A8010A;  // 192.168.1.10
   uint16_t sourcePort = 138;
-  int length = -1;                 // -1: the true DGM_LENGTH
+  int length = -1;  // -1: the true DGM_LENGTH
   uint16_t offset = 0;
   Bytes source = Name34("ALICEPC", 0x00);
   Bytes destination = Name34("BOBPC", 0x03);
   Bytes userData;
 };
 
-inline Bytes Dgm(const DgmSpec& s) {
+inline Bytes Dgm(const DgmFrame& s) {
   Bytes b(14, 0);
   b[0] = s.type;
   b[1] = s.flags;
@@ -154,18 +163,18 @@ inline Bytes Dgm(const DgmSpec& s) {
 // 192.168.1.10 to BOBPC<03>, DIRECT_UNIQUE, body "ALICE\0BOB\0Hello".
 inline Bytes ReferenceExampleFrame() {
   return Hex(
-      "10 02 12 34 c0 a8 01 0a 00 8a 00 ab 00 00 20 45"   // 0x00 header, source name
+      "10 02 12 34 c0 a8 01 0a 00 8a 00 ab 00 00 20 45"  // 0x00 header, source name
       "42 45 4d 45 4a 45 44 45 46 46 41 45 44 43 41 43"
       "41 43 41 43 41 43 41 43 41 43 41 43 41 41 41 00"
-      "20 45 43 45 50 45 43 46 41 45 44 43 41 43 41 43"   // 0x30 destination name
+      "20 45 43 45 50 45 43 46 41 45 44 43 41 43 41 43"  // 0x30 destination name
       "41 43 41 43 41 43 41 43 41 43 41 43 41 43 41 41"
-      "44 00 ff 53 4d 42 25 00 00 00 00 00 00 00 00 00"   // 0x52 SMB header
+      "44 00 ff 53 4d 42 25 00 00 00 00 00 00 00 00 00"  // 0x52 SMB header
       "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"
-      "00 00 11 00 00 0f 00 00 00 00 00 00 00 00 00 00"   // 0x72 WCT 17, TDC 15
-      "00 00 00 00 00 00 00 58 00 0f 00 58 00 03 00 01"   // PO 88, DC 15, DO 88, SC 3, opcode 1
-      "00 00 00 02 00 22 00 5c 4d 41 49 4c 53 4c 4f 54"   // prio 0, class 2, BCC 34, name
-      "5c 4d 45 53 53 4e 47 52 00 00 41 4c 49 43 45 00"   // NUL, pad, "ALICE" NUL
-      "42 4f 42 00 48 65 6c 6c 6f");                      // "BOB" NUL "Hello"
+      "00 00 11 00 00 0f 00 00 00 00 00 00 00 00 00 00"  // 0x72 WCT 17, TDC 15
+      "00 00 00 00 00 00 00 58 00 0f 00 58 00 03 00 01"  // PO 88, DC 15, DO 88, SC 3, opcode 1
+      "00 00 00 02 00 22 00 5c 4d 41 49 4c 53 4c 4f 54"  // prio 0, class 2, BCC 34, name
+      "5c 4d 45 53 53 4e 47 52 00 00 41 4c 49 43 45 00"  // NUL, pad, "ALICE" NUL
+      "42 4f 42 00 48 65 6c 6c 6f");                     // "BOB" NUL "Hello"
 }
 
 }  // namespace vantrel::testframes

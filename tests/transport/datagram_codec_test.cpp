@@ -29,8 +29,8 @@ NetbiosDatagram ExampleHeader() {
 }
 
 template <typename F>
-SmbSpec SmbWith(F change) {
-  SmbSpec s;
+SmbFrame SmbWith(F change) {
+  SmbFrame s;
   change(s);
   return s;
 }
@@ -50,8 +50,8 @@ TEST(DatagramCodec, EncodersProduceTheReferenceFrame) {
   Bytes frame = BuildNetbiosDatagram(ExampleHeader(), smb);
   EXPECT_EQ(frame, ReferenceExampleFrame());
   // The test builder, written from the tables, agrees.
-  DgmSpec layout;
-  layout.userData = Smb(SmbWith([&](SmbSpec& s) { s.data = kBody; }));
+  DgmFrame layout;
+  layout.userData = Smb(SmbWith([&](SmbFrame& s) { s.data = kBody; }));
   EXPECT_EQ(Dgm(layout), ReferenceExampleFrame());
 }
 
@@ -90,46 +90,46 @@ TEST(DatagramCodec, EveryStrictPrefixIsRejected) {
 }
 
 TEST(DatagramCodec, DatagramHeaderFieldsOneAtATime) {
-  Bytes smb = Smb(SmbWith([&](SmbSpec& s) { s.data = kBody; }));
+  Bytes smb = Smb(SmbWith([&](SmbFrame& s) { s.data = kBody; }));
   Bytes frame;  // what the last parse read; the result points into it
   auto parse = [&](auto change) {
-    DgmSpec s;
+    DgmFrame s;
     s.userData = smb;
     change(s);
     frame = Dgm(s);
     return ParseNetbiosDatagram(frame);
   };
-  EXPECT_EQ(parse([&](DgmSpec& s) { s.type = 0x11; }).status, DatagramParseStatus::kOk);
-  EXPECT_EQ(parse([&](DgmSpec& s) {
+  EXPECT_EQ(parse([&](DgmFrame& s) { s.type = 0x11; }).status, DatagramParseStatus::kOk);
+  EXPECT_EQ(parse([&](DgmFrame& s) {
               s.type = 0x12;
               s.destination = Hex("20 43 4b") + Bytes(30, 'A') + Hex("00");
             }).status,
             DatagramParseStatus::kOk);
   for (uint8_t type : {uint8_t{0x00}, uint8_t{0x13}, uint8_t{0x14}, uint8_t{0x16}, uint8_t{0xff}}) {
-    EXPECT_EQ(parse([&](DgmSpec& s) { s.type = type; }).status,
+    EXPECT_EQ(parse([&](DgmFrame& s) { s.type = type; }).status,
               DatagramParseStatus::kUnsupportedType)
         << int{type};
   }
   // Fragments: M set, or a non-zero offset (a second fragment).
-  EXPECT_EQ(parse([&](DgmSpec& s) { s.flags = 0x03; }).status, DatagramParseStatus::kFragment);
-  EXPECT_EQ(parse([&](DgmSpec& s) {
+  EXPECT_EQ(parse([&](DgmFrame& s) { s.flags = 0x03; }).status, DatagramParseStatus::kFragment);
+  EXPECT_EQ(parse([&](DgmFrame& s) {
               s.flags = 0x00;
               s.offset = 100;
             }).status,
             DatagramParseStatus::kFragment);
   // Node types and a missing F flag are accepted.
   for (uint8_t flags : {uint8_t{0x00}, uint8_t{0x06}, uint8_t{0x0A}, uint8_t{0x0E}})
-    EXPECT_TRUE(parse([&](DgmSpec& s) { s.flags = flags; }).ok());
+    EXPECT_TRUE(parse([&](DgmFrame& s) { s.flags = flags; }).ok());
   // DGM_LENGTH is not trusted: too small, too large, zero.
   for (int len : {0, 10, 171 + 50, 0xFFFF}) {
-    auto r = parse([&](DgmSpec& s) { s.length = len; });
+    auto r = parse([&](DgmFrame& s) { s.length = len; });
     ASSERT_TRUE(r.ok()) << len;
     EXPECT_TRUE(r.lengthMismatch);
     EXPECT_EQ(r.datagram.userData.size(), smb.size());
   }
-  EXPECT_EQ(parse([&](DgmSpec& s) { s.source = Hex("1f") + Bytes(32, 'A') + Hex("00"); }).status,
+  EXPECT_EQ(parse([&](DgmFrame& s) { s.source = Hex("1f") + Bytes(32, 'A') + Hex("00"); }).status,
             DatagramParseStatus::kBadSourceName);
-  EXPECT_EQ(parse([&](DgmSpec& s) { s.destination = Hex("c0 0e"); }).status,
+  EXPECT_EQ(parse([&](DgmFrame& s) { s.destination = Hex("c0 0e"); }).status,
             DatagramParseStatus::kBadDestinationName);
   EXPECT_EQ(ParseNetbiosDatagram(Hex("10 02 00 00")).status, DatagramParseStatus::kTruncated);
 }
@@ -148,32 +148,32 @@ TEST(DatagramCodec, ScopedNamesRoundTrip) {
 
 TEST(SmbMailslotCodec, FieldsTheReceiverMustIgnore) {
   // Windows-client header values, a wrong ByteCount, no padding, three pad bytes.
-  for (const SmbSpec& layout : {SmbWith([&](SmbSpec& s) {
-                                s.data = kBody;
-                                s.flags = 0x18;
-                                s.pidLow = 0xFEFF;
-                                s.tid = 0xFFFF;
-                              }),
-                              SmbWith([&](SmbSpec& s) {
-                                s.data = kBody;
-                                s.byteCount = 0;
-                              }),
-                              SmbWith([&](SmbSpec& s) {
-                                s.data = kBody;
-                                s.byteCount = 0xFFFF;
-                              }),
-                              SmbWith([&](SmbSpec& s) {
-                                s.data = kBody;
-                                s.pad = 0;
-                              }),
-                              SmbWith([&](SmbSpec& s) {
-                                s.data = kBody;
-                                s.pad = 3;
-                              }),
-                              SmbWith([&](SmbSpec& s) {
-                                s.mailslot = "\\mailslot\\messngr";
-                                s.data = kBody;
-                              })}) {
+  for (const SmbFrame& layout : {SmbWith([&](SmbFrame& s) {
+                                   s.data = kBody;
+                                   s.flags = 0x18;
+                                   s.pidLow = 0xFEFF;
+                                   s.tid = 0xFFFF;
+                                 }),
+                                 SmbWith([&](SmbFrame& s) {
+                                   s.data = kBody;
+                                   s.byteCount = 0;
+                                 }),
+                                 SmbWith([&](SmbFrame& s) {
+                                   s.data = kBody;
+                                   s.byteCount = 0xFFFF;
+                                 }),
+                                 SmbWith([&](SmbFrame& s) {
+                                   s.data = kBody;
+                                   s.pad = 0;
+                                 }),
+                                 SmbWith([&](SmbFrame& s) {
+                                   s.data = kBody;
+                                   s.pad = 3;
+                                 }),
+                                 SmbWith([&](SmbFrame& s) {
+                                   s.mailslot = "\\mailslot\\messngr";
+                                   s.data = kBody;
+                                 })}) {
     Bytes smb = Smb(layout);
     auto r = ParseMailslotWrite(smb);
     ASSERT_TRUE(r.ok());
@@ -181,39 +181,39 @@ TEST(SmbMailslotCodec, FieldsTheReceiverMustIgnore) {
     EXPECT_TRUE(MailslotNamesEqual(r.write.name, kMessengerMailslot));
   }
   // Trailing bytes behind the data are ignored too.
-  Bytes extra = Smb(SmbWith([&](SmbSpec& s) { s.data = kBody; }));
+  Bytes extra = Smb(SmbWith([&](SmbFrame& s) { s.data = kBody; }));
   extra.push_back(0);
   EXPECT_TRUE(ParseMailslotWrite(extra).ok());
 }
 
 TEST(SmbMailslotCodec, RejectsWhatIsNotAMailslotWrite) {
   auto Status = [](auto change) {
-    SmbSpec s;
+    SmbFrame s;
     s.data = kBody;
     change(s);
     return ParseMailslotWrite(Smb(s)).status;
   };
-  EXPECT_EQ(Status([&](SmbSpec& s) { s.command = 0x32; }), SmbParseStatus::kNotTransaction);
-  EXPECT_EQ(Status([&](SmbSpec& s) { s.wordCount = 16; }), SmbParseStatus::kNotMailslotWrite);
-  EXPECT_EQ(Status([&](SmbSpec& s) { s.setupCount = 2; }), SmbParseStatus::kNotMailslotWrite);
-  EXPECT_EQ(Status([&](SmbSpec& s) { s.opcode = 2; }), SmbParseStatus::kNotMailslotWrite);
+  EXPECT_EQ(Status([&](SmbFrame& s) { s.command = 0x32; }), SmbParseStatus::kNotTransaction);
+  EXPECT_EQ(Status([&](SmbFrame& s) { s.wordCount = 16; }), SmbParseStatus::kNotMailslotWrite);
+  EXPECT_EQ(Status([&](SmbFrame& s) { s.setupCount = 2; }), SmbParseStatus::kNotMailslotWrite);
+  EXPECT_EQ(Status([&](SmbFrame& s) { s.opcode = 2; }), SmbParseStatus::kNotMailslotWrite);
   // Data that would overlap the name, or run past the end.
-  EXPECT_EQ(Status([&](SmbSpec& s) { s.dataOffset = 80; }), SmbParseStatus::kBadDataRange);
-  EXPECT_EQ(Status([&](SmbSpec& s) { s.dataOffset = 0; }), SmbParseStatus::kBadDataRange);
-  EXPECT_EQ(Status([&](SmbSpec& s) { s.dataCount = 16; }), SmbParseStatus::kBadDataRange);
-  EXPECT_EQ(Status([&](SmbSpec& s) {
+  EXPECT_EQ(Status([&](SmbFrame& s) { s.dataOffset = 80; }), SmbParseStatus::kBadDataRange);
+  EXPECT_EQ(Status([&](SmbFrame& s) { s.dataOffset = 0; }), SmbParseStatus::kBadDataRange);
+  EXPECT_EQ(Status([&](SmbFrame& s) { s.dataCount = 16; }), SmbParseStatus::kBadDataRange);
+  EXPECT_EQ(Status([&](SmbFrame& s) {
               s.dataOffset = 0xFFFF;
               s.dataCount = 0xFFFF;
             }),
             SmbParseStatus::kBadDataRange);
-  Bytes notSmb = Smb(SmbWith([&](SmbSpec& s) { s.data = kBody; }));
+  Bytes notSmb = Smb(SmbWith([&](SmbFrame& s) { s.data = kBody; }));
   notSmb[1] = 'X';
   EXPECT_EQ(ParseMailslotWrite(notSmb).status, SmbParseStatus::kNotSmb);
   // A name without its NUL.
   Bytes noNul = Smb({.mailslot = std::string(300, 'A'), .data = {}});
   EXPECT_EQ(ParseMailslotWrite(std::span(noNul).first(69 + 256)).status, SmbParseStatus::kBadName);
   // Zero-length data right behind the name is a valid (empty) write.
-  SmbSpec emptySpec;
+  SmbFrame emptySpec;
   emptySpec.pad = 0;
   Bytes emptySmb = Smb(emptySpec);
   auto empty = ParseMailslotWrite(emptySmb);

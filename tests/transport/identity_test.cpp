@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "platform/linux/NbnsIdentity.h"
+#include "transport/linux/NbnsIdentity.h"
 
 namespace vantrel {
 namespace {
@@ -71,9 +71,9 @@ TEST(Identity, InterfacePatterns) {
 }
 
 TEST(Identity, SelectInterfacesDefaultsAndPatterns) {
-  std::vector<NetworkInterface> all = {
-      Nic("lo", "127.0.0.1", "255.0.0.0", true, true), Nic("eth0", "198.18.0.11"),
-      Nic("eth1", "198.18.1.11"), Nic("wlan0", "198.18.2.11", "255.255.255.0", false)};
+  std::vector<NetworkInterface> all = {Nic("lo", "127.0.0.1", "255.0.0.0", true, true),
+                                       Nic("eth0", "198.18.0.11"), Nic("eth1", "198.18.1.11"),
+                                       Nic("wlan0", "198.18.2.11", "255.255.255.0", false)};
   auto names = [](const std::vector<NetworkInterface>& v) {
     std::string s;
     for (auto& n : v) s += n.name + " ";

@@ -1,13 +1,10 @@
-// The receive ladder, the mailslot queue and ReadMessageSlot.
+// The receive ladder and the mailslot queue.
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <functional>
 #include <string>
 
 #include "CaptureNetwork.h"
 #include "TestFrames.h"
-#include "fakes/FakeSystem.h"
 #include "transport/MailslotEndpoint.h"
 
 namespace vantrel {
@@ -21,10 +18,10 @@ Bytes Body(std::string_view s) { return Bytes(s.begin(), s.end()); }
 
 // A UDP payload carrying body to the mailslot, from ALICEPC to `to`.
 Bytes Frame(const Bytes& body, Bytes to = Name34("PC1", 0x00), uint8_t type = 0x10) {
-  DgmSpec d;
+  DgmFrame d;
   d.type = type;
   d.destination = std::move(to);
-  SmbSpec s;
+  SmbFrame s;
   s.data = body;
   d.userData = Smb(s);
   return Dgm(d);
@@ -55,11 +52,11 @@ TEST(MailslotLadder, DropsTheEchoOfOurOwnGroupSendOnly) {
   const Ipv4Address me = Ipv4Address::FromOctets(198, 18, 0, 11);
   q.SetOwnSources({Ipv4Address::Loopback(), me}, 138);
   auto from = [](Bytes to, uint8_t type, std::string_view sender) {
-    DgmSpec d;
+    DgmFrame d;
     d.type = type;
     d.source = Name34(sender, 0x00);
     d.destination = std::move(to);
-    SmbSpec s;
+    SmbFrame s;
     s.data = kHi;
     d.userData = Smb(s);
     return Dgm(d);
@@ -99,10 +96,10 @@ TEST(MailslotLadder, DropsAndCountsEverythingElse) {
   }
   // Other mailslots; the name is compared whole, without regard to case.
   auto withSlot = [](const char* slot) {
-    SmbSpec s;
+    SmbFrame s;
     s.mailslot = slot;
     s.data = kHi;
-    DgmSpec d;
+    DgmFrame d;
     d.destination = Name34("PC1", 0);
     d.userData = Smb(s);
     return Dgm(d);
@@ -145,9 +142,9 @@ TEST(MailslotLadder, ReferenceExampleIsForBobpcOnly) {
 
 TEST(MailslotLadder, DatagramLengthMismatchIsAcceptedAndCounted) {
   MailslotQueue q(Pc1());
-  DgmSpec d;
+  DgmFrame d;
   d.destination = Name34("PC1", 0);
-  SmbSpec s;
+  SmbFrame s;
   s.data = kHi;
   d.userData = Smb(s);
   d.length = 3;
@@ -166,148 +163,9 @@ TEST(MailslotLadder, ByteCeilingRefusesButKeepsOrder) {
   EXPECT_EQ(q.Counters().queueFull, 1u);
 }
 
-// System information whose time text follows a script, one entry per call,
-// and which can run an action on each call (an arrival during a drain).
-class ScriptedTime : public fakes::FakeSystemInfo {
- public:
-  std::deque<std::string> times;
-  std::function<void()> onCall;
-  bool throwOnce = false;
-  std::string LocalTimeText() override {
-    if (onCall) onCall();
-    if (throwOnce) {
-      throwOnce = false;
-      throw std::bad_alloc();
-    }
-    if (times.empty()) return timeText;
-    std::string t = times.front();
-    times.pop_front();
-    return t;
-  }
-};
-
-class ReadMessageSlotTest : public ::testing::Test {
- protected:
-  ReadMessageSlotTest() : endpoint(net, sys, box, Pc1()) {}
-  void SetUp() override { ASSERT_EQ(endpoint.OpenMessageSlot(), 1); }
-  void Arrive(std::string_view datagram) {
-    ASSERT_EQ(endpoint.Queue().Deliver(Frame(Body(datagram))), MailslotDrop::kNone);
-  }
-
-  testnet::CaptureNetwork net;
-  ScriptedTime sys;
-  fakes::RecordingMessageBox box;
-  MailslotEndpoint endpoint;
-  std::vector<MessageRecord> list;
-};
-
-TEST_F(ReadMessageSlotTest, RecordLayoutOfOneDatagram) {
-  Arrive(std::string_view("ALICE\0BOB\0hi", 12));
-  EXPECT_EQ(endpoint.ReadMessageSlot(list, 0), 1);
-  ASSERT_EQ(list.size(), 1u);
-  Bytes expected = Hex("25 00 00 00") + Str("2003-10-20 09:05:07") + Hex("00") +
-                   Body(std::string_view("ALICE\0BOB\0hi", 12)) + Hex("00");
-  EXPECT_EQ(Bytes(list[0].bytes().begin(), list[0].bytes().end()), expected);
-  EXPECT_EQ(list[0].size(), 37u);
-  uint32_t size = 0, count = 0;
-  EXPECT_EQ(endpoint.GetMailslotInfo(&size, &count), 1);
-  EXPECT_EQ(size, MAILSLOT_NO_MESSAGE);
-  EXPECT_EQ(count, 0u);
-}
-
-TEST_F(ReadMessageSlotTest, EmptyMailslotAndNoMailslot) {
-  list.push_back(MessageRecord::FromFields("2003-10-20 09:00:00", "X", "Y", "old"));
-  EXPECT_EQ(endpoint.ReadMessageSlot(list, 1), 1);
-  EXPECT_EQ(list.size(), 1u);
-  endpoint.CloseMessageSlot();
-  uint32_t size = 0, count = 0;
-  EXPECT_EQ(endpoint.GetMailslotInfo(&size, &count), 0);
-  EXPECT_EQ(endpoint.ReadMessageSlot(list, 1), 0);
-  EXPECT_EQ(list.size(), 1u);
-}
-
-TEST_F(ReadMessageSlotTest, EmptySenderAndAutomaticMessages) {
-  Arrive(std::string_view("\0BOB\0x", 6));
-  Arrive(std::string_view("", 0));
-  Arrive(std::string_view("~PC2\0PC1\0I've got your message", 30));
-  EXPECT_EQ(endpoint.ReadMessageSlot(list, 0), 1);
-  EXPECT_TRUE(list.empty());
-  Arrive(std::string_view("~PC2\0PC1\0I've got your message", 30));
-  EXPECT_EQ(endpoint.ReadMessageSlot(list, 1), 1);
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(list[0].Fields().sender, "~PC2");
-}
-
-TEST_F(ReadMessageSlotTest, SameSecondDuplicateAgainstThePreviousRecordOnly) {
-  std::string_view a("A\0PC1\0one", 9), b("B\0PC1\0two", 9);
-  // A A A in one second: one kept (a dropped record is still the previous one).
-  Arrive(a);
-  Arrive(a);
-  Arrive(a);
-  // A B A: the previous record is B, so the second A stays.
-  Arrive(b);
-  Arrive(a);
-  EXPECT_EQ(endpoint.ReadMessageSlot(list, 0), 1);
-  ASSERT_EQ(list.size(), 3u);
-  EXPECT_EQ(list[0].Fields().sender, "A");
-  EXPECT_EQ(list[1].Fields().sender, "B");
-  EXPECT_EQ(list[2].Fields().sender, "A");
-}
-
-TEST_F(ReadMessageSlotTest, DuplicateInAnotherSecondOrAnotherDrainIsKept) {
-  std::string_view a("A\0PC1\0one", 9);
-  sys.times = {"2003-10-20 09:05:07", "2003-10-20 09:05:08"};
-  Arrive(a);
-  Arrive(a);
-  EXPECT_EQ(endpoint.ReadMessageSlot(list, 0), 1);
-  EXPECT_EQ(list.size(), 2u);
-  // The previous record is not remembered from one drain to the next.
-  list.clear();
-  Arrive(a);
-  EXPECT_EQ(endpoint.ReadMessageSlot(list, 0), 1);
-  Arrive(a);
-  EXPECT_EQ(endpoint.ReadMessageSlot(list, 0), 1);
-  EXPECT_EQ(list.size(), 2u);
-  EXPECT_EQ(list[0], list[1]);
-}
-
-TEST_F(ReadMessageSlotTest, NoMemoryKeepsTheMessageForTheNextPoll) {
-  Arrive(std::string_view("A\0PC1\0one", 9));
-  Arrive(std::string_view("B\0PC1\0two", 9));
-  sys.throwOnce = true;
-  EXPECT_EQ(endpoint.ReadMessageSlot(list, 0), 0);
-  EXPECT_EQ(box.shown, std::vector<std::string>{"Insufficient memory."});
-  EXPECT_TRUE(list.empty());
-  EXPECT_EQ(endpoint.ReadMessageSlot(list, 0), 1);
-  ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(list[0].Fields().sender, "A");
-}
-
-TEST_F(ReadMessageSlotTest, ArrivalsDuringADrainWaitForTheNextPoll) {
-  int arrivals = 0;
-  sys.onCall = [&] {
-    if (arrivals++ < 1000) endpoint.Queue().Deliver(Frame(Body(std::string_view("C\0PC1\0x", 7))));
-  };
-  Arrive(std::string_view("A\0PC1\0one", 9));
-  Arrive(std::string_view("B\0PC1\0two", 9));
-  EXPECT_EQ(endpoint.ReadMessageSlot(list, 0), 1);
-  // Only A and B were waiting when the drain began; the two C that arrived
-  // while they were stored wait for the next poll.
-  ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(list[1].Fields().sender, "B");
-  uint32_t size = 0, count = 0;
-  endpoint.GetMailslotInfo(&size, &count);
-  EXPECT_EQ(count, 2u);
-  EXPECT_EQ(endpoint.ReadMessageSlot(list, 0), 1);
-  ASSERT_EQ(list.size(), 3u);  // C, then its same-second duplicate dropped
-  EXPECT_EQ(list[2].Fields().sender, "C");
-}
-
 TEST(MailslotEndpoint, BindFailureIsKeptForStartUp) {
   testnet::CaptureNetwork net;
-  fakes::FakeSystemInfo sys;
-  fakes::RecordingMessageBox box;
-  MailslotEndpoint e(net, sys, box, Pc1());
+  MailslotEndpoint e(net, Pc1());
   net.bindFailure = BindFailure::InUse;
   EXPECT_EQ(e.OpenMessageSlot(), 0);
   EXPECT_FALSE(e.IsOpen());
@@ -330,9 +188,7 @@ TEST(MailslotEndpoint, BindFailureIsKeptForStartUp) {
 
 TEST(MailslotEndpoint, ReadMailslotMessageNeedsRoomForTheWholeMessage) {
   testnet::CaptureNetwork net;
-  fakes::FakeSystemInfo sys;
-  fakes::RecordingMessageBox box;
-  MailslotEndpoint e(net, sys, box, Pc1());
+  MailslotEndpoint e(net, Pc1());
   ASSERT_EQ(e.OpenMessageSlot(), 1);
   e.Queue().Deliver(Frame(kHi));
   uint8_t small[11];
@@ -343,6 +199,31 @@ TEST(MailslotEndpoint, ReadMailslotMessageNeedsRoomForTheWholeMessage) {
   EXPECT_EQ(read, 12u);
   EXPECT_EQ(Bytes(buf, buf + 12), kHi);
   EXPECT_EQ(e.ReadMailslotMessage(buf, &read), 0);
+}
+
+TEST(MailslotEndpoint, TakeAllHandsOverEverythingWaitingAndPutBackKeepsOrder) {
+  testnet::CaptureNetwork net;
+  MailslotEndpoint e(net, Pc1());
+  EXPECT_FALSE(e.TakeAll());  // no mailslot held
+  ASSERT_EQ(e.OpenMessageSlot(), 1);
+  EXPECT_TRUE(e.TakeAll()->empty());
+  const Bytes one = Body(std::string_view("A\0PC1\0one", 9));
+  const Bytes two = Body(std::string_view("B\0PC1\0two", 9));
+  e.Queue().Deliver(Frame(one));
+  e.Queue().Deliver(Frame(two));
+  auto all = e.TakeAll();
+  ASSERT_EQ(all->size(), 2u);
+  EXPECT_EQ(all->front(), one);
+  e.Queue().Deliver(Frame(kHi));  // arrives meanwhile
+  e.PutBack(std::move(*all));
+  uint32_t size = 0, count = 0;
+  e.GetMailslotInfo(&size, &count);
+  EXPECT_EQ(count, 3u);
+  EXPECT_EQ(size, one.size());
+  all = e.TakeAll();
+  ASSERT_EQ(all->size(), 3u);
+  EXPECT_EQ((*all)[1], two);
+  EXPECT_EQ((*all)[2], kHi);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The mailslot endpoint on real UDP sockets over loopback (ports chosen by the
+// The mailslot endpoint and its reader on real UDP sockets over loopback (ports chosen by the
 // system, never a fixed one).
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include "TestFrames.h"
 #include "fakes/FakeSystem.h"
 #include "platform/linux/LinuxNetwork.h"
+#include "receive/SlotReader.h"
 #include "transport/MailslotEndpoint.h"
 
 namespace vantrel {
@@ -24,9 +25,9 @@ MailslotEndpoint::Options Loopback() {
 }
 
 Bytes Frame(std::string_view body) {
-  DgmSpec d;
+  DgmFrame d;
   d.destination = Name34("PC1", 0x03);
-  SmbSpec s;
+  SmbFrame s;
   s.data = Bytes(body.begin(), body.end());
   d.userData = Smb(s);
   return Dgm(d);
@@ -51,11 +52,11 @@ class MailslotSocketTest : public ::testing::Test {
 };
 
 TEST_F(MailslotSocketTest, SecondOwnerIsRefusedAsInUse) {
-  MailslotEndpoint first(net, sys, box, id, Loopback());
+  MailslotEndpoint first(net, id, Loopback());
   ASSERT_EQ(first.OpenMessageSlot(), 1);
   MailslotEndpoint::Options same = Loopback();
   same.bind.port = first.LocalAddress().port;
-  MailslotEndpoint second(net, sys, box, id, same);
+  MailslotEndpoint second(net, id, same);
   EXPECT_EQ(second.OpenMessageSlot(), 0);
   EXPECT_EQ(second.OpenFailure(), BindFailure::InUse);
   // Once the first owner lets go, the name is free.
@@ -64,7 +65,7 @@ TEST_F(MailslotSocketTest, SecondOwnerIsRefusedAsInUse) {
 }
 
 TEST_F(MailslotSocketTest, ArrivingDatagramsBecomeRecords) {
-  MailslotEndpoint e(net, sys, box, id, Loopback());
+  MailslotEndpoint e(net, id, Loopback());
   ASSERT_EQ(e.OpenMessageSlot(), 1);
   auto sender = net.BindUdp({Ipv4Address::Loopback(), 0}, {});
   ASSERT_TRUE(sender.socket);
@@ -73,14 +74,14 @@ TEST_F(MailslotSocketTest, ArrivingDatagramsBecomeRecords) {
   ASSERT_TRUE(sender.socket->SendTo(to, Bytes{0x10, 2, 3}));  // garbage is counted, not queued
   ASSERT_TRUE(WaitReceived(e, 2, milliseconds(5000)));
   std::vector<MessageRecord> list;
-  EXPECT_EQ(e.ReadMessageSlot(list, 0), 1);
+  EXPECT_EQ(SlotReader(e, sys, box).ReadMessageSlot(list, 0), 1);
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].Fields().text, "hello");
   EXPECT_EQ(e.Counters().badDatagram, 1u);
 }
 
 TEST_F(MailslotSocketTest, BurstOfOneHundredThousandLosesNone) {
-  MailslotEndpoint e(net, sys, box, id, Loopback());
+  MailslotEndpoint e(net, id, Loopback());
   ASSERT_EQ(e.OpenMessageSlot(), 1);
   auto sender = net.BindUdp({Ipv4Address::Loopback(), 0}, {});
   ASSERT_TRUE(sender.socket);
@@ -92,7 +93,7 @@ TEST_F(MailslotSocketTest, BurstOfOneHundredThousandLosesNone) {
   }
   ASSERT_TRUE(WaitReceived(e, kCount, milliseconds(60000))) << e.Counters().received;
   std::vector<MessageRecord> list;
-  EXPECT_EQ(e.ReadMessageSlot(list, 0), 1);
+  EXPECT_EQ(SlotReader(e, sys, box).ReadMessageSlot(list, 0), 1);
   ASSERT_EQ(list.size(), size_t{kCount});
   EXPECT_EQ(list.front().Fields().sender, "S0");
   EXPECT_EQ(list.back().Fields().sender, "S99999");

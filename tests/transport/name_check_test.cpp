@@ -11,7 +11,7 @@
 #include <functional>
 #include <map>
 
-#include "platform/linux/NbnsNameCheck.h"
+#include "transport/linux/NbnsNameCheck.h"
 
 namespace vantrel {
 namespace {
@@ -119,8 +119,7 @@ milliseconds TotalWait(const ScriptedNetwork& net) {
 }
 
 // Answers each query as the owner of `name` at `address` would.
-auto Owner(const char* name, const char* address, bool group = false,
-           const char* from = nullptr) {
+auto Owner(const char* name, const char* address, bool group = false, const char* from = nullptr) {
   return [=](const Sent& s, ScriptedSocket& sock) {
     auto q = ParseNamePacket(s.bytes);
     if (!q || q->questions.empty() || q->questions[0].name.Name() != name) return;
@@ -156,7 +155,7 @@ TEST_F(NameCheckTest, AbsentNameBroadcastsThreeTimesOnEachInterfaceWithinTheBoun
   for (size_t i = 0; i < net_.sent.size(); ++i) {
     EXPECT_EQ(net_.sent[i].to.port, 137);
     EXPECT_EQ(net_.sent[i].to.address, i % 2 == 0 ? Ip("198.18.0.255") : Ip("10.9.0.255"));
-    EXPECT_EQ(FlagsOf(net_.sent[i]), 0x0110);  // RD + B
+    EXPECT_EQ(FlagsOf(net_.sent[i]), 0x0110);           // RD + B
     EXPECT_EQ(net_.sent[i].bytes, net_.sent[0].bytes);  // one transaction, repeated
   }
   EXPECT_LE(TotalWait(net_), milliseconds(750));
@@ -207,10 +206,10 @@ TEST_F(NameCheckTest, IgnoresAnswersThatDoNotBelongToTheQuery) {
         {{Ip("198.18.0.66"), 137},
          BuildPositiveNameQueryResponse(uint16_t(q->transactionId + 1), q->questions[0].name,
                                         std::span(&e, 1), 300)});
-    sock.inbound.push_back({{Ip("198.18.0.66"), 137},
-                            BuildPositiveNameQueryResponse(
-                                q->transactionId, NetbiosName::FromName("OTHER", 0),
-                                std::span(&e, 1), 300)});
+    sock.inbound.push_back(
+        {{Ip("198.18.0.66"), 137},
+         BuildPositiveNameQueryResponse(q->transactionId, NetbiosName::FromName("OTHER", 0),
+                                        std::span(&e, 1), 300)});
     sock.inbound.push_back({{Ip("198.18.0.66"), 137}, s.bytes});
     sock.inbound.push_back({{Ip("198.18.0.66"), 137}, {0xde, 0xad}});
     // A negative answer to a broadcast does not end the search.

@@ -2,9 +2,9 @@
 
 #include <QApplication>
 
-#include "platform/linux/NbnsIdentity.h"
-#include "platform/linux/NbnsNameCheck.h"
-#include "receive/Options.h"
+#include "settings/Options.h"
+#include "transport/linux/NbnsIdentity.h"
+#include "transport/linux/NbnsNameCheck.h"
 
 namespace vantrel::app {
 namespace {
@@ -12,7 +12,7 @@ namespace {
 AutostartConfig Autostart() {
   AutostartConfig config;
   config.dir = AutostartConfig::DefaultDir();
-  config.valueName = std::string(kAutostartValue);
+  config.name = std::string(kAutostartValue);
   config.icon = "vantrel";
   config.comment = "Tessivane pop-up messenger";
   return config;
@@ -23,20 +23,25 @@ AutostartConfig Autostart() {
 LinuxPlatform::LinuxPlatform()
     : identity_(linux::LoadIdentity(system_, std::string(linux::kDefaultSmbConfPath))),
       hive_(OpenHive(DefaultHivePath())),
+      registry_(*hive_.hive),
       autostart_(Autostart()),
-      registry_(*hive_.hive, autostart_),
       profile_(registry_),
       nameCheck_(linux::MakeNameCheck(identity_, network_)),
-      mailslot_(network_, system_, box_, identity_),
-      messenger_(profile_, *nameCheck_, network_, box_, identity_, &mailslot_),
+      mailslot_(network_, identity_),
+      slotReader_(mailslot_, system_, box_),
+      messenger_(*nameCheck_, network_, identity_, &mailslot_),
+      sender_(profile_, messenger_, box_, codePage_, system_.AnsiCodePage()),
       responder_(identity_, network_) {
-  hive_.hive->CreateKey(RootKey::CurrentUser, kProgramKey);
+  registry_.CreateKey(RootKey::CurrentUser, kProgramKey);
   system_.SetBeepHandler([] { QApplication::beep(); });
 }
 
 LinuxPlatform::~LinuxPlatform() { Close(); }
 
 void LinuxPlatform::Close() {
+  // A send waiting for a box to be answered gives up; the running one ends.
+  ui::AbandonPendingBoxes();
+  sendQueue_.Stop();
   responder_.Stop();
   mailslot_.CloseMessageSlot();
   if (hive_.hive) hive_.hive->Close();
@@ -56,20 +61,37 @@ void LinuxPlatform::StartResponder() {
   responder_.Start();
 }
 
+int LinuxPlatform::QueueAnswer(std::string_view sender, std::string_view receiver,
+                               std::string_view text) {
+  const bool queued =
+      sendQueue_.Post([this, s = std::string(sender), r = std::string(receiver),
+                       t = std::string(text)] { sender_.SendMessengerDatagram(s, r, t); });
+  return queued ? 1 : 0;
+}
+
 AppServices LinuxPlatform::Services() {
   AppServices s;
   s.registry = &registry_;
+  s.autostart = &autostart_;
   s.system = &system_;
   s.messageBox = &box_;
   s.codePage = &codePage_;
   s.openMessageSlot = [this] { return OpenMessageSlot(); };
   s.slotHeld = [this] { return mailslot_.IsOpen(); };
   s.readMessageSlot = [this](std::vector<MessageRecord>& list, int showResponse) {
-    return mailslot_.ReadMessageSlot(list, showResponse);
+    return slotReader_.ReadMessageSlot(list, showResponse);
   };
   s.sendDatagram = [this](std::string_view sender, std::string_view receiver,
                           std::string_view text) {
-    return messenger_.SendMessengerDatagram(sender, receiver, text);
+    return sender_.SendMessengerDatagram(sender, receiver, text);
+  };
+  s.payloadSize = [this](std::string_view sender, std::string_view receiver,
+                         std::string_view text) {
+    return sender_.PayloadSize(sender, receiver, text);
+  };
+  s.runInBackground = [this](std::function<void()> job) { return sendQueue_.Post(std::move(job)); };
+  s.sendAnswer = [this](std::string_view sender, std::string_view receiver, std::string_view text) {
+    return QueueAnswer(sender, receiver, text);
   };
   s.directory = &directory_;
   s.hook = &hook_;

@@ -1,27 +1,30 @@
 #pragma once
 // The production platform of the Linux program, wired in one place: the
-// settings hive and the autostart entry behind one registry, system
-// information from Samba's configuration and the locale, code-page
-// conversion, the network, the local mailslot, the name check, the sender of
-// datagrams and the NetBIOS name responder.
+// settings hive, the autostart entry, system information from Samba's
+// configuration and the locale, code-page conversion, the network, the local
+// mailslot and its reader, the name check, the sender of datagrams with its
+// background queue, and the NetBIOS name responder.
 
 #include <memory>
 #include <string>
 
 #include "app/qt/MessengerApp.h"
 #include "directory/NetEnum.h"
-#include "platform/linux/AutostartRegistry.h"
+#include "platform/SerializedRegistry.h"
 #include "platform/linux/IconvCodePage.h"
 #include "platform/linux/LinuxNetwork.h"
-#include "platform/linux/LinuxRegistry.h"
 #include "platform/linux/LinuxSystemInfo.h"
-#include "platform/linux/NbnsResponderService.h"
 #include "platform/linux/SqliteRegistry.h"
-#include "receive/Profile.h"
+#include "platform/linux/XdgAutostart.h"
+#include "receive/SlotReader.h"
+#include "send/MessageSender.h"
+#include "send/SendQueue.h"
+#include "settings/Profile.h"
 #include "transport/Identity.h"
 #include "transport/MailslotEndpoint.h"
 #include "transport/Messenger.h"
 #include "transport/NameCheckImpl.h"
+#include "transport/linux/NbnsResponderService.h"
 #include "ui/MessageBox.h"
 
 namespace vantrel::app {
@@ -37,28 +40,35 @@ class LinuxPlatform {
 
   AppServices Services();
 
-  // Closes the hive; the registry must not be used afterwards.
+  // Stops the background sends and the network services and closes the
+  // hive; the registry must not be used afterwards.
   void Close();
 
  private:
   SlotOpenResult OpenMessageSlot();
   void StartResponder();
+  // An automatic answer, queued for the background thread: 1 when queued.
+  int QueueAnswer(std::string_view sender, std::string_view receiver, std::string_view text);
 
   linux::LinuxSystemInfo system_;
   linux::IconvCodePage codePage_;
   linux::LinuxNetwork network_;
   Identity identity_;
   HiveOpenResult hive_;
-  AutostartRegistry autostart_;
-  LinuxRegistry registry_;
+  SerializedRegistry registry_;
+  XdgAutostart autostart_;
   Profile profile_;
   ui::QtMessageBox box_;
   std::unique_ptr<NameCheckImpl> nameCheck_;
   MailslotEndpoint mailslot_;
+  SlotReader slotReader_;
   Messenger messenger_;
+  MessageSender sender_;
   NullNetworkDirectory directory_;
   NoHookLibrary hook_;
   linux::NbnsResponderService responder_;
+  // Last, so that it stops first: its thread uses everything above.
+  SendQueue sendQueue_;
 };
 
 }  // namespace vantrel::app

@@ -7,10 +7,10 @@
 #include "app/qt/LinuxPlatform.h"
 #include "app/qt/SingleInstance.h"
 #include "app/qt/TerminationSignals.h"
-#include "receive/Profile.h"
 #include "receive/qt/SendDlgPort.h"
 #include "res/Resources.h"
 #include "send/qt/SendDlg.h"
+#include "settings/Profile.h"
 #include "transport/PopupText.h"
 #include "ui/TrayIcon.h"
 
@@ -18,8 +18,8 @@ namespace vantrel::app {
 
 MessengerApp::MessengerApp(AppServices services)
     : s_(std::move(services)),
-      trayOwner_(s_.trayOwner ? *s_.trayOwner : TrayOwner::Process()),
-      quit_(s_.quit ? *s_.quit : QuitFlag::Process()) {
+      trayOwner_(s_.trayOwner ? *s_.trayOwner : ui::TrayOwner::Process()),
+      quit_(s_.quit ? *s_.quit : ui::QuitFlag::Process()) {
   codec_ = std::make_unique<ui::TextCodec>(*s_.codePage, s_.system->AnsiCodePage());
   if (s_.instanceName.isEmpty()) s_.instanceName = SingleInstance::ServerName();
 }
@@ -66,6 +66,7 @@ bool MessengerApp::InitInstance() {
 bool MessengerApp::CreateReceiveWindow() {
   ReceiveContext c;
   c.registry = s_.registry;
+  c.autostart = s_.autostart;
   c.system = s_.system;
   c.messageBox = s_.messageBox;
   c.codePage = s_.codePage;
@@ -73,7 +74,7 @@ bool MessengerApp::CreateReceiveWindow() {
     return IsPopupCaptureMode(s_.slotHeld && s_.slotHeld(), *s_.system);
   };
   c.readMessageSlot = s_.readMessageSlot;
-  c.sendDatagram = s_.sendDatagram;
+  c.sendDatagram = s_.sendAnswer ? s_.sendAnswer : s_.sendDatagram;
   c.hook = s_.hook;
   c.trayOwner = &trayOwner_;
   c.quit = &quit_;
@@ -101,6 +102,8 @@ bool MessengerApp::CreateReceiveWindow() {
 SendDlgServices MessengerApp::SendServices() {
   SendDlgServices services;
   services.sendDatagram = s_.sendDatagram;
+  services.payloadSize = s_.payloadSize;
+  services.runInBackground = s_.runInBackground;
   services.directory = s_.directory;
   services.isPopupCaptureMode = [this] {
     return IsPopupCaptureMode(s_.slotHeld && s_.slotHeld(), *s_.system);

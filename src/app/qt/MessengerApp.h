@@ -13,16 +13,17 @@
 #include <functional>
 #include <memory>
 
-#include "app/HookPort.h"
 #include "app/OperatingMode.h"
-#include "app/QuitFlag.h"
-#include "app/TrayOwner.h"
+#include "platform/Autostart.h"
 #include "platform/CodePage.h"
+#include "platform/HookLibrary.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "platform/SystemInfo.h"
 #include "receive/qt/ReceiveDlg.h"
 #include "send/qt/SendDlg.h"
+#include "ui/QuitFlag.h"
+#include "ui/TrayOwner.h"
 
 class QWidget;
 
@@ -36,6 +37,7 @@ class SingleInstance;
 
 struct AppServices {
   IRegistry* registry = nullptr;
+  IAutostart* autostart = nullptr;
   ISystemInfo* system = nullptr;
   IMessageBox* messageBox = nullptr;
   ICodePage* codePage = nullptr;
@@ -43,7 +45,16 @@ struct AppServices {
   std::function<SlotOpenResult()> openMessageSlot;
   std::function<bool()> slotHeld;
   ReadMessageSlotFunction readMessageSlot;
-  SendDatagramFunction sendDatagram;  // SendMessengerDatagram
+  // SendMessengerDatagram, and the size of the datagram it would send.
+  SendDatagramFunction sendDatagram;
+  std::function<size_t(std::string_view sender, std::string_view receiver, std::string_view text)>
+      payloadSize;
+  // Runs a job (a send) on the background thread; false when it was dropped.
+  // Empty: the Send dialog sends on the user-interface thread.
+  std::function<bool(std::function<void()> job)> runInBackground;
+  // The automatic answers: 1 when the answer was sent (or queued to be);
+  // empty: sendDatagram.
+  SendDatagramFunction sendAnswer;
   INetworkDirectory* directory = nullptr;
   IHookLibrary* hook = nullptr;
   // Runs once the mode is known to receive (the NetBIOS name responder).
@@ -53,8 +64,8 @@ struct AppServices {
   std::string startupNotice;
   QString instanceName;                     // empty: SingleInstance::ServerName()
   std::function<bool()> trayAvailable;      // empty: ask the desktop
-  TrayOwner* trayOwner = nullptr;           // null: the process's
-  QuitFlag* quit = nullptr;                 // null: the process's
+  ui::TrayOwner* trayOwner = nullptr;       // null: the process's
+  ui::QuitFlag* quit = nullptr;             // null: the process's
   std::function<void(QWidget*)> showAbout;  // empty: the About box
   std::string programPath;                  // for the permission box
 };
@@ -102,8 +113,8 @@ class MessengerApp : public QObject {
   static void StartHidden(QWidget* window, bool otherHome);
 
   AppServices s_;
-  TrayOwner& trayOwner_;
-  QuitFlag& quit_;
+  ui::TrayOwner& trayOwner_;
+  ui::QuitFlag& quit_;
   OperatingMode mode_ = OperatingMode::kSenderOnly;
   std::unique_ptr<ui::TextCodec> codec_;
   std::unique_ptr<SingleInstance> instance_;

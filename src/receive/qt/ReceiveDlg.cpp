@@ -10,10 +10,10 @@
 #include <QPlainTextEdit>
 #include <QToolBar>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
-#include "app/OperatingMode.h"
-#include "receive/Options.h"
+#include "receive/BeepService.h"
 #include "res/Dialogs.h"
 #include "res/Menus.h"
 #include "res/Resources.h"
@@ -27,12 +27,42 @@ namespace {
 
 constexpr char kInsufficientMemory[] = "Insufficient memory.";
 
-app::TrayOwner& OwnerOf(const ReceiveContext& ctx) {
-  return ctx.trayOwner ? *ctx.trayOwner : app::TrayOwner::Process();
+ui::TrayOwner& OwnerOf(const ReceiveContext& ctx) {
+  return ctx.trayOwner ? *ctx.trayOwner : ui::TrayOwner::Process();
 }
 
-app::QuitFlag& QuitOf(const ReceiveContext& ctx) {
-  return ctx.quit ? *ctx.quit : app::QuitFlag::Process();
+ui::QuitFlag& QuitOf(const ReceiveContext& ctx) {
+  return ctx.quit ? *ctx.quit : ui::QuitFlag::Process();
+}
+
+// The window's command ids and the commands they stand for.
+struct CommandEntry {
+  int id;
+  ReceiveCommand command;
+};
+constexpr CommandEntry kCommands[] = {
+    {res::ID_MESSAGE_EXIT, ReceiveCommand::kExit},
+    {res::ID_MESSAGE_SEND, ReceiveCommand::kSend},
+    {res::ID_MESSAGE_DELETE, ReceiveCommand::kDelete},
+    {res::ID_MESSAGE_PREVIOUS, ReceiveCommand::kPrevious},
+    {res::ID_MESSAGE_NEXT, ReceiveCommand::kNext},
+    {res::ID_HELP_ABOUT, ReceiveCommand::kAbout},
+    {res::ID_MESSAGE_DELETE_ALL, ReceiveCommand::kDeleteAll},
+    {res::ID_OPTION_AUTO_START, ReceiveCommand::kAutoStart},
+    {res::ID_OPTION_AUTO_POPUP, ReceiveCommand::kAutoPopup},
+    {res::ID_OPTION_AUTO_BEEP, ReceiveCommand::kAutoBeep},
+    {res::ID_MESSAGE_RESPONSE, ReceiveCommand::kResponse},
+    {res::ID_TRAY_SHOW, ReceiveCommand::kTrayShow},
+    {res::ID_TRAY_EXIT, ReceiveCommand::kTrayExit},
+    {res::ID_TRAY_ABOUT, ReceiveCommand::kTrayAbout},
+    {res::ID_OPTION_USER_INFO, ReceiveCommand::kUserInfo},
+};
+
+std::optional<ReceiveCommand> CommandFor(int id) {
+  for (const CommandEntry& e : kCommands) {
+    if (e.id == id) return e.command;
+  }
+  return std::nullopt;
 }
 
 // Line breaks of the wire (CR LF, or a lone CR) as the edit shows them.
@@ -90,7 +120,7 @@ bool CReceiveDlg::Create() {
     const int id = ui::CommandId(action);
     // The icon menu's commands in the menu bar (no notification area) come
     // through the icon's own signal.
-    if (id == app::kCmdTrayShow || id == app::kCmdTrayAbout || id == app::kCmdTrayExit) return;
+    if (id == res::ID_TRAY_SHOW || id == res::ID_TRAY_ABOUT || id == res::ID_TRAY_EXIT) return;
     OnCommand(id);
   });
   connect(toolBar_, &QToolBar::actionTriggered, this,
@@ -98,17 +128,14 @@ bool CReceiveDlg::Create() {
   ui::ApplyCommandRuleOnShow(menuBar_, [this](int id) {
     ui::CommandState state;
     state.enabled = isCommandEnabled(id);
-    if (app::IsReceiveCommandCheckable(id)) state.checked = isCommandChecked(id);
+    const std::optional<ReceiveCommand> command = CommandFor(id);
+    if (command && IsReceiveCommandCheckable(*command)) state.checked = isCommandChecked(id);
     return state;
   });
-  connect(autoRespondBox_, &QCheckBox::clicked, this, [this] {
-    updateData(true);
-    WriteOption(profile_, kOptAutoRespond, autoRespond_ != 0);
-  });
-  connect(showResponseBox_, &QCheckBox::clicked, this, [this] {
-    updateData(true);
-    WriteOption(profile_, kOptShowResponse, showResponse_ != 0);
-  });
+  connect(autoRespondBox_, &QCheckBox::clicked, this,
+          [this](bool on) { WriteOption(profile_, kOptAutoRespond, on); });
+  connect(showResponseBox_, &QCheckBox::clicked, this,
+          [this](bool on) { WriteOption(profile_, kOptShowResponse, on); });
 
   created_ = true;
   OnInitDialog();
@@ -130,13 +157,10 @@ void CReceiveDlg::OnInitDialog() {
 
   setWindowIcon(icon);
 
-  autoStart_ = ReadAutostartFlag(*ctx_.registry) ? 1 : 0;
-  const OptionFlags options = LoadOptions(profile_);
-  autoRespond_ = options.autoRespond ? 1 : 0;
-  showResponse_ = options.showResponse ? 1 : 0;
-  autoPopup_ = options.autoPopup ? 1 : 0;
-  autoBeep_ = options.autoBeep ? 1 : 0;
-  updateData(false);
+  autoStart_ = ctx_.autostart && ReadAutostartFlag(*ctx_.autostart);
+  options_ = LoadOptions(profile_);
+  autoRespondBox_->setChecked(options_.autoRespond);
+  showResponseBox_->setChecked(options_.showResponse);
   LoadSavedMessages(*ctx_.registry, store_);
   store_.ShowNewest();
 
@@ -152,7 +176,7 @@ void CReceiveDlg::OnInitDialog() {
   arrivals_ =
       std::make_unique<ArrivalProcessor>(profile_, *ctx_.system, ctx_.sendDatagram, view, capture);
   if (capture) {
-    if (autoBeep_ == 0) app::RunBeepServiceCommand(*ctx_.system, true);
+    if (!options_.autoBeep) RunBeepServiceCommand(*ctx_.system, true);
     if (ctx_.hook) ctx_.hook->StartFunc(reinterpret_cast<uintptr_t>(this));
     captureActive_ = true;
   } else {
@@ -160,65 +184,53 @@ void CReceiveDlg::OnInitDialog() {
   }
 }
 
-// ---- Data exchange and display ----------------------------------------------
+// ---- Display ------------------------------------------------------------------
 
-void CReceiveDlg::updateData(bool take) {
-  if (!created_) return;
-  if (take) {
-    autoRespond_ = autoRespondBox_->isChecked() ? 1 : 0;
-    showResponse_ = showResponseBox_->isChecked() ? 1 : 0;
-    return;
-  }
-  fromLabel_->setText(firstHeaderLine_);
-  onLabel_->setText(secondHeaderLine_);
-  if (textEdit_->toPlainText() != messageText_) textEdit_->setPlainText(messageText_);
-  currentLabel_->setText(currentCounterText_);
-  totalLabel_->setText(totalCounterText_);
-  autoRespondBox_->setChecked(autoRespond_ != 0);
-  showResponseBox_->setChecked(showResponse_ != 0);
-}
+bool CReceiveDlg::autoRespond() const { return autoRespondBox_ && autoRespondBox_->isChecked(); }
+
+bool CReceiveDlg::showResponse() const { return showResponseBox_ && showResponseBox_->isChecked(); }
 
 QString CReceiveDlg::FromBytes(std::string_view bytes) const { return codec_.ToQString(bytes); }
 
 void CReceiveDlg::RefreshCounters() {
-  updateData(true);
   const CounterTexts texts = store_.RefreshCounters();
-  currentCounterText_ = QString::fromStdString(texts.current);
-  totalCounterText_ = QString::fromStdString(texts.total);
-  updateData(false);
+  currentLabel_->setText(QString::fromStdString(texts.current));
+  totalLabel_->setText(QString::fromStdString(texts.total));
   UpdateToolBar();
 }
 
 void CReceiveDlg::RefreshMessageView() {
-  updateData(true);
   const MessageViewTexts texts = store_.RefreshMessageView();
-  firstHeaderLine_ = FromBytes(texts.firstHeaderLine);
-  secondHeaderLine_ = FromBytes(texts.secondHeaderLine);
-  messageText_ = ForDisplay(FromBytes(texts.text));
-  updateData(false);
+  fromLabel_->setText(FromBytes(texts.firstHeaderLine));
+  onLabel_->setText(FromBytes(texts.secondHeaderLine));
+  const QString text = ForDisplay(FromBytes(texts.text));
+  // An unchanged text keeps the edit's scroll position and selection.
+  if (textEdit_->toPlainText() != text) textEdit_->setPlainText(text);
 }
 
 void CReceiveDlg::ShowAndActivate() { ui::ShowAndActivate(this); }
 
 // ---- Update rules -----------------------------------------------------------
 
-app::ReceiveCommandState CReceiveDlg::CommandState() const {
-  app::ReceiveCommandState s;
+ReceiveCommandState CReceiveDlg::CommandState() const {
+  ReceiveCommandState s;
   s.total = store_.total();
   s.current = store_.current();
-  s.autoStart = autoStart_ != 0;
-  s.autoPopup = autoPopup_ != 0;
-  s.autoBeep = autoBeep_ != 0;
+  s.autoStart = autoStart_;
+  s.autoPopup = options_.autoPopup;
+  s.autoBeep = options_.autoBeep;
   s.userInfoAvailable = false;  // the User Info dialog is not part of this build yet
   return s;
 }
 
 bool CReceiveDlg::isCommandEnabled(int id) const {
-  return app::IsReceiveCommandEnabled(id, CommandState());
+  const std::optional<ReceiveCommand> command = CommandFor(id);
+  return command && IsReceiveCommandEnabled(*command, CommandState());
 }
 
 bool CReceiveDlg::isCommandChecked(int id) const {
-  return app::IsReceiveCommandChecked(id, CommandState());
+  const std::optional<ReceiveCommand> command = CommandFor(id);
+  return command && IsReceiveCommandChecked(*command, CommandState());
 }
 
 void CReceiveDlg::UpdateToolBar() {
@@ -238,9 +250,9 @@ bool CReceiveDlg::IsPopupCaptureMode() const {
 
 void CReceiveDlg::RunArrivals(uint32_t previousPosition, uint32_t previousTotal) {
   ArrivalFlags flags;
-  flags.autoPopup = autoPopup_ != 0;
-  flags.autoBeep = autoBeep_ != 0;
-  flags.autoRespond = autoRespond_ != 0;
+  flags.autoPopup = options_.autoPopup;
+  flags.autoBeep = options_.autoBeep;
+  flags.autoRespond = autoRespond();
   const ArrivalResult result =
       arrivals_->ProcessArrivals(store_, previousPosition, previousTotal, flags);
   if (result.newMessages > 0) SaveMessages();
@@ -251,33 +263,29 @@ void CReceiveDlg::OnPoll() {
   // Polls never overlap, also while a box opened during this one runs its
   // own loop.
   pollTimer_.stop();
-  updateData(true);
   const uint32_t position = store_.current();
   const uint32_t total = store_.total();
   if (ctx_.readMessageSlot) {
     std::vector<MessageRecord> arrived;
-    (void)ctx_.readMessageSlot(arrived, showResponse_);
+    (void)ctx_.readMessageSlot(arrived, showResponse() ? 1 : 0);
     if (!arrived.empty()) store_.Append(std::move(arrived));
   }
   RunArrivals(position, total);
   if (!destroyed_) pollTimer_.start(ctx_.pollIntervalMs);
 }
 
-void CReceiveDlg::OnCopyData(const app::CopyDataRecord& record) {
+void CReceiveDlg::OnCopyData(const CopyDataRecord& record) {
   if (destroyed_) return;
-  updateData(true);
   const uint32_t position = store_.current();
   const uint32_t total = store_.total();
   if (record.lpData != nullptr) {
-    const std::string text = app::CapturedText(record);
+    const std::string text = CapturedText(record);
     if (lastCaptured_.IsRepeat(text)) return;
     lastCaptured_.Set(text);
-    const PopupFields fields = ParsePopupText(text, *ctx_.system);
     try {
-      MessageRecord captured =
-          MessageRecord::FromFields(fields.time, fields.sender, fields.receiver, fields.text);
-      if (showResponse_ != 0 || !IsAutomaticMessage(fields.sender))
-        store_.Append(std::move(captured));
+      std::optional<MessageRecord> captured =
+          RecordFromCapturedText(text, *ctx_.system, showResponse());
+      if (captured) store_.Append(std::move(*captured));
     } catch (const std::bad_alloc&) {
       if (ctx_.messageBox) ctx_.messageBox->Show(kInsufficientMemory);
     } catch (const std::length_error&) {
@@ -290,12 +298,14 @@ void CReceiveDlg::OnCopyData(const app::CopyDataRecord& record) {
 // ---- Commands -----------------------------------------------------------------
 
 bool CReceiveDlg::OnCommand(int id) {
-  if (!created_ || destroyed_ || !isCommandEnabled(id)) return false;
-  switch (id) {
-    case app::kCmdSend:
+  const std::optional<ReceiveCommand> command = CommandFor(id);
+  if (!created_ || destroyed_ || !command || !IsReceiveCommandEnabled(*command, CommandState()))
+    return false;
+  switch (*command) {
+    case ReceiveCommand::kSend:
       sendDialog_->Show();
       break;
-    case app::kCmdResponse:
+    case ReceiveCommand::kResponse:
       if (store_.current() != 0 && !store_.empty()) {
         std::string sender;
         store_.GetRecordFields(store_.current() - 1, nullptr, &sender, nullptr, nullptr);
@@ -303,7 +313,7 @@ bool CReceiveDlg::OnCommand(int id) {
       }
       sendDialog_->Show();
       break;
-    case app::kCmdDelete:
+    case ReceiveCommand::kDelete:
       if (store_.Delete()) {
         RefreshCounters();
         RefreshMessageView();
@@ -312,7 +322,7 @@ bool CReceiveDlg::OnCommand(int id) {
         SaveMessages();
       }
       break;
-    case app::kCmdDeleteAll:
+    case ReceiveCommand::kDeleteAll:
       store_.DeleteAll();
       RefreshCounters();
       RefreshMessageView();
@@ -320,51 +330,48 @@ bool CReceiveDlg::OnCommand(int id) {
       lastCaptured_.Clear();
       SaveMessages();
       break;
-    case app::kCmdPrevious:
+    case ReceiveCommand::kPrevious:
       store_.Previous();
       RefreshCounters();
       RefreshMessageView();
       break;
-    case app::kCmdNext:
+    case ReceiveCommand::kNext:
       store_.Next();
       RefreshCounters();
       RefreshMessageView();
       break;
-    case app::kCmdExit:
+    case ReceiveCommand::kExit:
       OnCancel();
       break;
-    case app::kCmdAutoStart: {
-      bool flag = autoStart_ != 0;
-      ToggleAutostart(*ctx_.registry, *ctx_.system, flag);
-      autoStart_ = flag ? 1 : 0;
+    case ReceiveCommand::kAutoStart:
+      if (ctx_.autostart) ToggleAutostart(*ctx_.autostart, *ctx_.system, autoStart_);
       break;
-    }
-    case app::kCmdAutoPopup:
-      autoPopup_ = autoPopup_ ? 0 : 1;
-      WriteOption(profile_, kOptAutoPopup, autoPopup_ != 0);
+    case ReceiveCommand::kAutoPopup:
+      options_.autoPopup = !options_.autoPopup;
+      WriteOption(profile_, kOptAutoPopup, options_.autoPopup);
       break;
-    case app::kCmdAutoBeep:
-      autoBeep_ = autoBeep_ ? 0 : 1;
+    case ReceiveCommand::kAutoBeep:
+      options_.autoBeep = !options_.autoBeep;
       // Off stops the system's beep service, on starts it again.
-      app::RunBeepServiceCommand(*ctx_.system, autoBeep_ == 0);
+      RunBeepServiceCommand(*ctx_.system, !options_.autoBeep);
       break;
-    case app::kCmdAbout:
-    case app::kCmdTrayAbout:
+    case ReceiveCommand::kAbout:
+    case ReceiveCommand::kTrayAbout:
       if (ctx_.showAbout)
         ctx_.showAbout(this);
       else
         ui::AboutDlg::ShowModal(this);
       break;
-    case app::kCmdTrayShow:
+    case ReceiveCommand::kTrayShow:
       ShowAndActivate();
       break;
-    case app::kCmdTrayExit:
+    case ReceiveCommand::kTrayExit:
       QuitOf(ctx_).Set();
       // Posted, as the icon menu posts Cancel: the window goes once the menu
       // has returned.
       QMetaObject::invokeMethod(this, &CReceiveDlg::OnCancel, Qt::QueuedConnection);
       break;
-    default:
+    case ReceiveCommand::kUserInfo:
       return false;
   }
   UpdateToolBar();
@@ -400,7 +407,7 @@ void CReceiveDlg::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
       // The OK command: the same as Exit.
-      OnCommand(app::kCmdExit);
+      OnCommand(res::ID_MESSAGE_EXIT);
       event->accept();
       return;
     case Qt::Key_Escape:
@@ -456,14 +463,12 @@ void CReceiveDlg::DestroyWindow() {
   pollTimer_.stop();
   if (tray_) tray_->Remove();
   if (captureActive_) {
-    app::RunBeepServiceCommand(*ctx_.system, false);
+    RunBeepServiceCommand(*ctx_.system, false);
     if (ctx_.hook) ctx_.hook->StopFunc();
     captureActive_ = false;
   }
   SaveMessages(true);
-  store_.RemoveAllRecords();
-  store_.SetTotal(0);
-  store_.SetCurrent(0);
+  store_.DeleteAll();
   hide();
   // The Send dialog goes with its owner.
   sendDialog_.reset();

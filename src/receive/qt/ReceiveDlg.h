@@ -21,22 +21,24 @@
 #include <string>
 #include <vector>
 
-#include "app/HookPort.h"
-#include "app/QuitFlag.h"
-#include "app/ReceiveRules.h"
-#include "app/TrayOwner.h"
+#include "platform/Autostart.h"
 #include "platform/CodePage.h"
+#include "platform/HookLibrary.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "platform/SystemInfo.h"
 #include "receive/ArrivalProcessor.h"
 #include "receive/MessageStore.h"
-#include "receive/Profile.h"
+#include "receive/ReceiveRules.h"
 #include "receive/SavedMessages.h"
 #include "receive/qt/SendDialogPort.h"
+#include "settings/Options.h"
+#include "settings/Profile.h"
 #include "transport/MessageRecord.h"
 #include "ui/DialogBuilder.h"
+#include "ui/QuitFlag.h"
 #include "ui/TextCodec.h"
+#include "ui/TrayOwner.h"
 
 class QCheckBox;
 class QLabel;
@@ -53,7 +55,7 @@ namespace vantrel {
 
 // Drains the local mailslot into records at the tail of list; 1 on success
 // (also when it was empty), 0 on failure. showResponse keeps automatic
-// messages. Production binds MailslotEndpoint::ReadMessageSlot.
+// messages. Production binds SlotReader::ReadMessageSlot.
 using ReadMessageSlotFunction =
     std::function<int(std::vector<MessageRecord>& list, int showResponse)>;
 
@@ -61,6 +63,7 @@ using ReadMessageSlotFunction =
 // fills it with the production platform; tests with fakes.
 struct ReceiveContext {
   IRegistry* registry = nullptr;
+  IAutostart* autostart = nullptr;  // null: Auto Start shows off and does nothing
   ISystemInfo* system = nullptr;
   IMessageBox* messageBox = nullptr;  // "Insufficient memory."
   ICodePage* codePage = nullptr;      // bytes in the system code page <-> text on screen
@@ -68,9 +71,9 @@ struct ReceiveContext {
   std::function<int()> isPopupCaptureMode;
   ReadMessageSlotFunction readMessageSlot;
   SendDatagramFunction sendDatagram;        // the automatic answers
-  app::IHookLibrary* hook = nullptr;        // pop-up capture mode only; null: none
-  app::TrayOwner* trayOwner = nullptr;      // null: the process's
-  app::QuitFlag* quit = nullptr;            // null: the process's
+  IHookLibrary* hook = nullptr;             // pop-up capture mode only; null: none
+  ui::TrayOwner* trayOwner = nullptr;       // null: the process's
+  ui::QuitFlag* quit = nullptr;             // null: the process's
   std::function<bool()> trayAvailable;      // empty: ask the desktop
   SendDialogFactory makeSendDialog;         // empty: NullSendDialog
   std::function<void(QWidget*)> showAbout;  // empty: the About box
@@ -93,7 +96,7 @@ class CReceiveDlg : public QDialog, private IArrivalView {
   // The poll of the local mailslot (timer 1).
   void OnPoll();
   // WM_COPYDATA: a captured pop-up text from the hook library.
-  void OnCopyData(const app::CopyDataRecord& record);
+  void OnCopyData(const CopyDataRecord& record);
 
   // ---- Commands ----
   // Menu 130, tool bar 133 and menu 136 commands by id; false for ids the
@@ -112,10 +115,6 @@ class CReceiveDlg : public QDialog, private IArrivalView {
   void DestroyWindow();
   bool isDestroyed() const { return destroyed_; }
 
-  // ---- Data exchange ----
-  // take: controls -> members; otherwise members -> controls.
-  void updateData(bool take);
-
   // ---- For the application object and tests ----
   MessageStore& store() { return store_; }
   const MessageStore& store() const { return store_; }
@@ -125,11 +124,11 @@ class CReceiveDlg : public QDialog, private IArrivalView {
   QMenuBar* menuBar() const { return menuBar_; }
   const QTimer& pollTimer() const { return pollTimer_; }
   const std::string& lastCapturedText() const { return lastCaptured_.text(); }
-  bool autoRespond() const { return autoRespond_ != 0; }
-  bool showResponse() const { return showResponse_ != 0; }
-  bool autoStart() const { return autoStart_ != 0; }
-  bool autoPopup() const { return autoPopup_ != 0; }
-  bool autoBeep() const { return autoBeep_ != 0; }
+  bool autoRespond() const;
+  bool showResponse() const;
+  bool autoStart() const { return autoStart_; }
+  bool autoPopup() const { return options_.autoPopup; }
+  bool autoBeep() const { return options_.autoBeep; }
   // Puts every tool-bar button through the update rules (done after every
   // change of state).
   void UpdateToolBar();
@@ -158,7 +157,7 @@ class CReceiveDlg : public QDialog, private IArrivalView {
   void RunArrivals(uint32_t previousPosition, uint32_t previousTotal);
   void SaveMessages(bool always = false);
   bool IsPopupCaptureMode() const;
-  app::ReceiveCommandState CommandState() const;
+  ReceiveCommandState CommandState() const;
   QString FromBytes(std::string_view bytes) const;
 
   ReceiveContext ctx_;
@@ -169,7 +168,7 @@ class CReceiveDlg : public QDialog, private IArrivalView {
   std::unique_ptr<ArrivalProcessor> arrivals_;
   std::unique_ptr<SendDialogPort> sendDialog_;
   std::unique_ptr<ui::TrayIcon> tray_;
-  app::LastCapturedText lastCaptured_;
+  LastCapturedText lastCaptured_;
   QTimer pollTimer_;
   bool created_ = false;
   bool destroyed_ = false;
@@ -186,18 +185,10 @@ class CReceiveDlg : public QDialog, private IArrivalView {
   QLabel* currentLabel_ = nullptr;
   QLabel* totalLabel_ = nullptr;
 
-  // Data-bound members.
-  QString messageText_;
-  QString currentCounterText_;
-  QString totalCounterText_;
-  QString firstHeaderLine_;
-  QString secondHeaderLine_;
-  int autoRespond_ = 1;
-  int showResponse_ = 1;
-  // Flags of the menu.
-  int autoStart_ = 0;
-  int autoPopup_ = 1;
-  int autoBeep_ = 0;
+  // Auto Popup and Auto Beep, the flags of the menu (Auto Respond and Show
+  // Response are the check boxes themselves), and Auto Start.
+  OptionFlags options_;
+  bool autoStart_ = false;
 };
 
 }  // namespace vantrel

@@ -13,19 +13,20 @@
 #include <QValidator>
 #include <algorithm>
 #include <iterator>
+#include <memory>
 #include <utility>
 
-#include "app/QuitFlag.h"
-#include "app/TrayOwner.h"
 #include "res/Dialogs.h"
 #include "res/ResourceIds.h"
 #include "res/Resources.h"
-#include "send/SendOperation.h"
+#include "transport/Messenger.h"
 #include "ui/AboutDlg.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
+#include "ui/QuitFlag.h"
 #include "ui/TextCodec.h"
 #include "ui/TrayIcon.h"
+#include "ui/TrayOwner.h"
 
 namespace vantrel {
 namespace {
@@ -100,7 +101,7 @@ class CSendDlg::ModalScope {
 CSendDlg::CSendDlg(QWidget* owner, SendDlgServices services)
     : QDialog(owner),
       services_(std::move(services)),
-      quitFlag_(services_.quitFlag ? *services_.quitFlag : app::QuitFlag::Process()),
+      quitFlag_(services_.quitFlag ? *services_.quitFlag : ui::QuitFlag::Process()),
       history_(&MessagesEqualNoCase) {
   ui::BuildDialog(this, res::kSendDialog);
   receiverEdit_ = ui::FindControl<QLineEdit>(this, res::IDC_RECEIVER);
@@ -134,7 +135,7 @@ CSendDlg::CSendDlg(QWidget* owner, SendDlgServices services)
 
   const QIcon icon = res::LoadIconResource(res::IDI_MAINFRAME);
   tray_ = std::make_unique<ui::TrayIcon>(
-      this, icon, services_.trayOwner ? *services_.trayOwner : app::TrayOwner::Process(),
+      this, icon, services_.trayOwner ? *services_.trayOwner : ui::TrayOwner::Process(),
       services_.trayAvailable);
   connect(tray_.get(), &ui::TrayIcon::commandTriggered, this, &CSendDlg::OnTrayCommand);
   tray_->Add();  // takes effect only for the main window of the sender-only mode
@@ -183,28 +184,92 @@ void CSendDlg::updateData(bool take) {
 }
 
 void CSendDlg::OnSend() {
-  WaitCursor wait;
+  if (sending_) return;  // one send at a time
   updateData(true);
-  SendFields fields{receiverLine_.toStdString(), sender_.toStdString(), message_.toStdString()};
+  auto fields = std::make_shared<SendFields>(
+      SendFields{receiverLine_.toStdString(), sender_.toStdString(), message_.toStdString()});
 
-  SendServices services;
-  services.sendDatagram = [this](std::string_view sender, std::string_view name,
-                                 std::string_view message) {
-    const ModalScope scope(this);  // the name check may show its own box
-    return SendOne(sender, name, message);
-  };
-  services.directory = services_.directory;
-  services.isPopupCaptureMode = services_.isPopupCaptureMode;
-  services.showBox = [this, &wait](std::string_view text) {
-    wait.Suspend();
-    ShowBox(text);
-    wait.Resume();
-  };
+  if (!services_.runInBackground) {
+    WaitCursor wait;
+    SendServices services = OperationServices(false);
+    services.sendDatagram = [this, send = std::move(services.sendDatagram)](
+                                std::string_view sender, std::string_view name,
+                                std::string_view message) {
+      const ModalScope scope(this);  // the name check may show its own box
+      return send ? send(sender, name, message) : 0;
+    };
+    services.showBox = [this, &wait](std::string_view text) {
+      wait.Suspend();
+      ShowBox(text);
+      wait.Resume();
+    };
+    FinishSend(*fields, RunSendOperation(*fields, services));
+    return;
+  }
 
-  const SendOutcome outcome = RunSendOperation(fields, history_, services);
+  // In the background the window stays responsive; the boxes of the
+  // operation come to this thread and the send waits until they are answered.
+  const SendServices services = OperationServices(true);
+  const QPointer<CSendDlg> self(this);
+  const bool queued = services_.runInBackground([self, fields, services] {
+    const SendOutcome outcome = RunSendOperation(*fields, services);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [self, fields, outcome] {
+          if (self) self->FinishSend(*fields, outcome);
+        },
+        Qt::QueuedConnection);
+  });
+  if (!queued) {
+    ShowBox(kSendFailedText);
+    return;
+  }
+  sending_ = true;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void CSendDlg::FinishSend(const SendFields& fields, SendOutcome outcome) {
+  if (sending_) {
+    sending_ = false;
+    QApplication::restoreOverrideCursor();
+  }
+  RecordSend(outcome, fields, history_);
   // The member holds the trimmed line; the field keeps the line as typed.
   receiverLine_ = FromUtf8(fields.receiverLine);
   if (outcome != SendOutcome::kRejected) PostCancel();
+}
+
+SendServices CSendDlg::OperationServices(bool inBackground) {
+  SendServices services;
+  const ui::TextCodec* codec = services_.codec;
+  // Text typed in the dialog to the bytes of the wire; line breaks travel as
+  // CR LF, as the Messenger service writes them.
+  const auto encode = [codec](std::string_view utf8, bool text) {
+    QString s = FromUtf8(utf8);
+    if (text) s.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return codec ? codec->FromQString(s) : s.toStdString();
+  };
+  if (services_.sendDatagram) {
+    services.sendDatagram = [send = services_.sendDatagram, encode](std::string_view sender,
+                                                                    std::string_view name,
+                                                                    std::string_view message) {
+      return send(encode(sender, false), encode(name, false), encode(message, true));
+    };
+  }
+  services.payloadSize = [measure = services_.payloadSize, encode](std::string_view sender,
+                                                                   std::string_view name,
+                                                                   std::string_view message) {
+    const std::string s = encode(sender, false), n = encode(name, false), m = encode(message, true);
+    return measure ? measure(s, n, m) : MessengerPayloadSize(s, n, m);
+  };
+  services.directory = services_.directory;
+  // Asked now, on this thread: the mode holds for the whole run.
+  const int captureMode = services_.isPopupCaptureMode ? services_.isPopupCaptureMode() : 0;
+  services.isPopupCaptureMode = [captureMode] { return captureMode; };
+  if (inBackground) {
+    services.showBox = [](std::string_view text) { ui::ShowMessageBox(FromUtf8(text)); };
+  }
+  return services;
 }
 
 void CSendDlg::OnQuickAnswer(const QString& text) {
@@ -369,23 +434,9 @@ void CSendDlg::ShowBox(std::string_view text) {
   ui::ShowMessageBox(FromUtf8(text), this);
 }
 
-std::string CSendDlg::Encode(const QString& text) const {
-  if (services_.codec) return services_.codec->FromQString(text);
-  return text.toStdString();
-}
-
 QString CSendDlg::Decode(std::string_view bytes) const {
   if (services_.codec) return services_.codec->ToQString(bytes);
   return FromUtf8(bytes);
-}
-
-int CSendDlg::SendOne(std::string_view sender, std::string_view name,
-                      std::string_view message) const {
-  if (!services_.sendDatagram) return 0;
-  // Line breaks travel as CR LF, as the Messenger service writes them.
-  QString text = FromUtf8(message);
-  text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-  return services_.sendDatagram(Encode(FromUtf8(sender)), Encode(FromUtf8(name)), Encode(text));
 }
 
 }  // namespace vantrel

@@ -13,9 +13,9 @@
 //    when it is destroyed (connect QObject::destroyed to the application's
 //    quit).
 //
-//   SendDlgServices services{.sendDatagram = ..., .directory = &directory,
-//                            .isPopupCaptureMode = ..., .computerName = ...,
-//                            .codec = &codec};
+//   SendDlgServices services{.sendDatagram = ..., .runInBackground = ...,
+//                            .directory = &directory, .isPopupCaptureMode = ...,
+//                            .computerName = ..., .codec = &codec};
 //   auto* send = new CSendDlg(receiveWindow, std::move(services));  // owned
 //
 // With the Quit flag set, closing destroys the dialog (deleteLater), in
@@ -30,6 +30,7 @@
 #include <string_view>
 
 #include "send/SendHistory.h"
+#include "send/SendOperation.h"
 
 class QLineEdit;
 class QMenuBar;
@@ -40,22 +41,28 @@ namespace vantrel {
 
 class INetworkDirectory;
 
-namespace app {
-class QuitFlag;
-class TrayOwner;
-}  // namespace app
-
 namespace ui {
+class QuitFlag;
 class TextCodec;
 class TrayIcon;
+class TrayOwner;
 }  // namespace ui
 
 // What the dialog works with; production wires the real services, tests fakes.
 struct SendDlgServices {
   // SendMessengerDatagram: sender, receiver and text as bytes in the system
-  // code page; 1 when the datagram was written, 0 when nothing was sent.
+  // code page; 1 when the datagram was written, 0 when nothing was sent. With
+  // runInBackground it is called on that thread.
   std::function<int(std::string_view sender, std::string_view receiver, std::string_view text)>
       sendDatagram;
+  // The size of the datagram to a receiver, after the address book, in the
+  // same bytes; null measures the bytes as given.
+  std::function<size_t(std::string_view sender, std::string_view receiver, std::string_view text)>
+      payloadSize;
+  // Runs a send off the user-interface thread (false: it could not be
+  // queued). Null runs it on the user-interface thread, blocking the window
+  // for as long as it takes.
+  std::function<bool(std::function<void()> job)> runInBackground;
   // The domains and workgroups for the receiver line ".."; null finds none.
   INetworkDirectory* directory = nullptr;
   // IsPopupCaptureMode; null answers 0.
@@ -71,8 +78,8 @@ struct SendDlgServices {
   // The About box of the icon menu; null shows ui::AboutDlg modally.
   std::function<void(QWidget* parent)> showAbout;
   // Process-wide state; null uses the process's own.
-  app::QuitFlag* quitFlag = nullptr;
-  app::TrayOwner* trayOwner = nullptr;
+  ui::QuitFlag* quitFlag = nullptr;
+  ui::TrayOwner* trayOwner = nullptr;
   // Whether the desktop has a notification area; null asks Qt.
   std::function<bool()> trayAvailable;
 };
@@ -97,6 +104,8 @@ class CSendDlg : public QDialog {
   void SetReceiverLine(const QString& text);
 
   const SendHistory& history() const { return history_; }
+  // Whether a send is running in the background.
+  bool isSending() const { return sending_; }
   // The notification-area icon of this window (owner or not).
   ui::TrayIcon* trayIcon() const { return tray_.get(); }
   // The menu bar that carries the icon menu's commands when the dialog is the
@@ -119,6 +128,9 @@ class CSendDlg : public QDialog {
   void updateData(bool take);
 
   void OnSend();
+  // The end of a send on the user-interface thread: the history, and the
+  // dialog hides unless the operation refused the fields.
+  void FinishSend(const SendFields& fields, SendOutcome outcome);
   void OnQuickAnswer(const QString& text);
   void OnClear();
   void OnSelectReceivers();
@@ -134,12 +146,14 @@ class CSendDlg : public QDialog {
   void AddOtherHomeMenuBar();
   bool LivesInOtherHome() const;
 
-  std::string Encode(const QString& text) const;
   QString Decode(std::string_view bytes) const;
-  int SendOne(std::string_view sender, std::string_view name, std::string_view message) const;
+  // The operation's services over the dialog's: UTF-8 in, code-page bytes out.
+  // They hold no pointer to the dialog, so a send in the background may
+  // outlive it.
+  SendServices OperationServices(bool inBackground);
 
   SendDlgServices services_;
-  app::QuitFlag& quitFlag_;
+  ui::QuitFlag& quitFlag_;
 
   // Bound fields.
   QString sender_;
@@ -156,6 +170,7 @@ class CSendDlg : public QDialog {
   QMenuBar* otherHomeBar_ = nullptr;
 
   bool centred_ = false;
+  bool sending_ = false;
   // Modal loops (boxes, About, Select Receiver) this dialog has open; the
   // window is not destroyed under them.
   int modalDepth_ = 0;

@@ -27,15 +27,15 @@
 #include <vector>
 
 #include "app/OperatingMode.h"
-#include "app/QuitFlag.h"
-#include "app/TrayOwner.h"
 #include "platform/linux/IconvCodePage.h"
 #include "platform/linux/SqliteRegistry.h"
 #include "receive/qt/ReceiveDlg.h"
 #include "res/ResourceIds.h"
 #include "transport/Datagram.h"
 #include "ui/DialogBuilder.h"
+#include "ui/QuitFlag.h"
 #include "ui/TrayIcon.h"
+#include "ui/TrayOwner.h"
 
 namespace vantrel::shots {
 
@@ -56,9 +56,9 @@ struct ReceiveWorld {
   std::unique_ptr<SqliteRegistry> reg = SqliteRegistry::CreateTemporary();
   ShotSystemInfo system;
   linux::IconvCodePage codePage;
-  app::TrayOwner trayOwner;
-  app::QuitFlag quit;
-  app::NoHookLibrary hook;
+  ui::TrayOwner trayOwner;
+  ui::QuitFlag quit;
+  NoHookLibrary hook;
   std::vector<MessageRecord> arriving;
 };
 
@@ -156,7 +156,7 @@ inline QWidget* ReceiveTrayMenu() {
   CReceiveDlg* dlg = NewReceiveDlg(ThreeMessages(), /*withTray=*/true);
   QTimer::singleShot(150, dlg, [dlg] {
     if (ui::TrayIcon* tray = dlg->trayIcon())
-      tray->OnTrayNotify(app::kTrayIconId, app::TrayMouseEvent::kRightButtonUp, QPoint(880, 450));
+      tray->OnTrayNotify(ui::kTrayIconId, ui::TrayMouseEvent::kRightButtonUp, QPoint(880, 450));
   });
   return dlg;
 }

@@ -12,20 +12,20 @@
 #include <memory>
 #include <string>
 
-#include "app/QuitFlag.h"
-#include "app/TrayOwner.h"
 #include "res/ResourceIds.h"
 #include "send/qt/SendDlg.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
+#include "ui/QuitFlag.h"
+#include "ui/TrayOwner.h"
 
 namespace vantrel::shots {
 
 // The dialog as the receive window's Send dialog would be: the icon belongs
 // to someone else, so neither an icon nor a stand-in menu bar is added.
 inline CSendDlg* NewSendDlg() {
-  static app::TrayOwner trayOwner;
-  static app::QuitFlag quit;
+  static ui::TrayOwner trayOwner;
+  static ui::QuitFlag quit;
   static const int iconHolder = 0;
   trayOwner.Add(&iconHolder);
   SendDlgServices services;

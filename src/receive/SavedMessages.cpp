@@ -10,15 +10,12 @@ namespace {
 
 // True when the four zero-terminated strings behind the size prefix (time,
 // sender, receiver, text) each find their zero byte inside the block.
-bool FieldsTerminated(std::span<const uint8_t> bytes) {
-  size_t at = MessageRecord::kTimeOffset;
-  for (int field = 0; field < 4; ++field) {
-    auto end = std::find(bytes.begin() + static_cast<std::ptrdiff_t>(std::min(at, bytes.size())),
-                         bytes.end(), uint8_t{0});
-    if (end == bytes.end()) return false;
-    at = static_cast<size_t>(end - bytes.begin()) + 1;
-  }
-  return true;
+// Every record the program makes ends its time with a zero byte and ends
+// with a zero byte itself. The fields between may lack theirs: a datagram
+// need not carry both of its zero bytes, and such a message was shown as the
+// field reader reads it, so it is loaded as it was shown.
+bool IsRecordOfOurs(std::span<const uint8_t> bytes) {
+  return bytes.size() > MessageRecord::kTimeOffset && bytes.back() == 0;
 }
 
 bool IsAutomaticRecord(const MessageRecord& record) {
@@ -64,7 +61,7 @@ std::optional<MessageRecord> RecordFromSavedValue(const RegValue& value, SavedVa
     if (!record) {
       why = recordError == RecordError::kTooShort ? SavedValueError::kTooShort
                                                   : SavedValueError::kSizeMismatch;
-    } else if (!FieldsTerminated(record->bytes())) {
+    } else if (!IsRecordOfOurs(record->bytes())) {
       why = SavedValueError::kUnterminated;
       record.reset();
     }

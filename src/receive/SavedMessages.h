@@ -50,14 +50,16 @@ enum class SavedValueError {
   kEmpty,         // length 0
   kTooShort,      // shorter than the 4-byte size prefix
   kSizeMismatch,  // the size prefix disagrees with the value's length
-  kUnterminated,  // time, sender, receiver or text lacks its zero byte
+  kUnterminated,  // the block does not end with a zero byte, as every record does
 };
 const char* SavedValueErrorText(SavedValueError error);
 
-// Takes a stored value as a Message record when it is a well-formed one:
-// REG_BINARY, not empty, size prefix equal to its length, and its four
-// strings each ending with a zero byte inside the block. Otherwise nothing,
-// with the reason in *error.
+// Takes a stored value as a Message record when it is one the program could
+// have made: REG_BINARY, not empty, size prefix equal to its length, and the
+// block ending with a zero byte (after the time, at least). Sender, receiver
+// and text need not each end with their own zero byte: a datagram may lack
+// them, and its record is read as the receive window showed it. Otherwise
+// nothing, with the reason in *error.
 std::optional<MessageRecord> RecordFromSavedValue(const RegValue& value,
                                                   SavedValueError* error = nullptr);
 

@@ -9,7 +9,11 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,6 +21,7 @@
 #include "directory/NetEnum.h"
 #include "platform/linux/IconvCodePage.h"
 #include "res/ResourceIds.h"
+#include "send/SendQueue.h"
 #include "send/qt/SendDlg.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
@@ -459,6 +464,94 @@ TEST_F(SendDlgTest, SelectReceiversReplacesTheLineOnOkOnly) {
   button(res::IDC_OTHERS)->click();
   EXPECT_EQ(receiver()->text(), QStringLiteral("ALICE CARL"));
   EXPECT_EQ(message()->toPlainText(), QStringLiteral("keep"));
+}
+
+TEST_F(SendDlgTest, AMessageTooLongForOneDatagramIsRefusedBeforeAnythingIsSent) {
+  // Two bytes a character in the system code page (CP936): 300 characters fit
+  // the 400-character field but not the 424 bytes of one datagram.
+  linux::IconvCodePage iconv;
+  ui::TextCodec codec(iconv, 936);
+  SendDlgServices s = Services();
+  s.codec = &codec;
+  s.payloadSize = [this](std::string_view sender, std::string_view name, std::string_view text) {
+    log.push_back("measure " + std::string(name) + " " + std::to_string(text.size()));
+    return sender.size() + name.size() + text.size() + 2;
+  };
+  dlg = new CSendDlg(&owner, std::move(s));
+  dlg->show();
+  const QString chinese(300, QChar(0x4E2D));
+  Send(QStringLiteral("BOB NOBODY"), chinese);
+  // Every name is measured in wire bytes first; the larger excess (3 + 6 +
+  // 600 + 2 = 611 bytes for NOBODY) is named; no name check, nothing sent,
+  // the dialog keeps its text and stays, the history is untouched.
+  EXPECT_EQ(log, (Log{"measure BOB 600", "measure NOBODY 600", "box " + TooLongText(611 - 424)}));
+  EXPECT_TRUE(dlg->isVisible());
+  EXPECT_EQ(message()->toPlainText(), chinese);
+  EXPECT_TRUE(dlg->history().empty());
+
+  // Line breaks count as the CR LF they are sent as: 424 bytes exactly go.
+  log.clear();
+  const QString fits =
+      QString(200, QChar(0x4E2D)) + QLatin1Char('\n') + QString(14, QLatin1Char('y'));
+  Send(QStringLiteral("BOB"), fits);  // 3 + 3 + (400 + 2 + 14) + 2 = 424
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0], "measure BOB 416");
+  EXPECT_EQ(log[1].rfind("send PC1>BOB:", 0), 0u);
+}
+
+// A send that takes its time (the name check of an absent name can take a
+// second) runs off the user-interface thread: the window keeps handling
+// events meanwhile, and the end of the send comes back to it.
+TEST_F(SendDlgTest, SendsInTheBackgroundWhileTheWindowKeepsRunning) {
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool release = false;
+  std::atomic<bool> onOtherThread{false};
+  const std::thread::id uiThread = std::this_thread::get_id();
+  SendQueue queue;
+  SendDlgServices s = Services();
+  s.sendDatagram = [&](std::string_view, std::string_view name, std::string_view) {
+    onOtherThread = std::this_thread::get_id() != uiThread;
+    std::unique_lock lock(mutex);
+    cv.wait(lock, [&] { return release; });
+    return name == "NOBODY" ? 0 : 1;
+  };
+  s.runInBackground = [&queue](std::function<void()> job) { return queue.Post(std::move(job)); };
+  dlg = new CSendDlg(&owner, std::move(s));
+  dlg->show();
+  receiver()->setText(QStringLiteral("BOB"));
+  message()->setPlainText(QStringLiteral("slow"));
+  Click(res::IDC_SEND);
+  EXPECT_TRUE(dlg->isSending());
+  // The event loop runs while the send waits: a timer fires, a second Send
+  // press is ignored.
+  int ticks = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+  timer.start(5);
+  QTest::qWait(100);
+  EXPECT_GE(ticks, 5);
+  Click(res::IDC_SEND);
+  EXPECT_TRUE(dlg->isVisible());
+  {
+    std::lock_guard lock(mutex);
+    release = true;
+  }
+  cv.notify_all();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !dlg->isSending(); }, 5000));
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(onOtherThread);
+  EXPECT_FALSE(dlg->isVisible());  // hidden after the send, as ever
+  ASSERT_EQ(dlg->history().size(), 1u);
+  EXPECT_EQ(dlg->history().pairs()[0].receiverLine, "BOB");
+
+  // A box asked for on the send's thread shows on this one, and the send
+  // waits for it: "Sorry, send failed." after the absent name.
+  Reshow();
+  Send(QStringLiteral("NOBODY"), QStringLiteral("x"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !dlg->isSending(); }, 5000));
+  EXPECT_EQ(log.back(), "box Sorry, send failed.");
+  queue.Stop();
 }
 
 }  // namespace

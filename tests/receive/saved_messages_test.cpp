@@ -142,6 +142,38 @@ TEST_F(SavedMessagesTest, GapsCloseAndOrderIsKept) {
   EXPECT_EQ(again.current(), 2u);
 }
 
+TEST_F(SavedMessagesTest, MessagesFromDatagramsLackingZeroBytesSurviveARestart) {
+  // A datagram need not carry both of its zero bytes; the receive window shows
+  // what the field reader finds, and the next start must show the same.
+  using namespace std::string_view_literals;
+  MessageStore store;
+  for (std::string_view datagram : {"ALICE\0no receiver zero"sv, "no zero byte at all"sv, ""sv}) {
+    store.Append(MessageRecord::FromDatagram(
+        std::span(reinterpret_cast<const uint8_t*>(datagram.data()), datagram.size()),
+        "2003-10-20 09:05:07"));
+  }
+  store.ShowNewest();
+  std::vector<MessageViewTexts> shown;
+  for (uint32_t i = 1; i <= store.total(); ++i) {
+    store.MoveTo(i);
+    shown.push_back(store.RefreshMessageView());
+  }
+  ASSERT_TRUE(SaveMessages(reg, store));
+
+  LoadSavedResult r;
+  MessageStore again = Restart(&r);
+  EXPECT_EQ(r.loaded, 3u);
+  EXPECT_EQ(r.skipped, 0u);
+  ASSERT_EQ(again.total(), 3u);
+  for (uint32_t i = 1; i <= again.total(); ++i) {
+    again.MoveTo(i);
+    const MessageViewTexts view = again.RefreshMessageView();
+    EXPECT_EQ(view.firstHeaderLine, shown[i - 1].firstHeaderLine);
+    EXPECT_EQ(view.text, shown[i - 1].text);
+    EXPECT_EQ(again.Record(i - 1), store.Record(i - 1));
+  }
+}
+
 TEST_F(SavedMessagesTest, BadStoredValuesAreSkippedAndCounted) {
   const MessageRecord good0 = Msg("PC1", "newest");
   const MessageRecord good9 = Msg("PC1", "oldest");

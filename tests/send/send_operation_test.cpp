@@ -96,5 +96,31 @@ TEST(SendOperation, WithoutASendFunctionNothingIsSentAndTheFailureIsShown) {
   EXPECT_EQ(r.log, (Log{"box Sorry, send failed."}));
 }
 
+TEST(SendOperation, TooLongForAnyNameIsRefusedWholeBeforeTheFirstSend) {
+  Recorder r;
+  r.reachable = {"BOB", "ALICE"};
+  SendServices services = r.Services();
+  services.payloadSize = [&r](std::string_view sender, std::string_view name,
+                              std::string_view text) {
+    r.log.push_back("size " + std::string(name));
+    return sender.size() + name.size() + text.size() + 2;
+  };
+  SendHistory history;
+  // 3 + 3 + 416 + 2 = 424 bytes for BOB go; ALICE makes 426.
+  SendFields fields{"BOB ALICE", "PC1", std::string(416, 'x')};
+  EXPECT_EQ(RunSendOperation(fields, history, services), SendOutcome::kRejected);
+  EXPECT_EQ(r.log, (Log{"size BOB", "size ALICE", "box " + TooLongText(2)}));
+  EXPECT_TRUE(history.empty());
+
+  r.log.clear();
+  SendFields one{"BOB", "PC1", std::string(416, 'x')};
+  EXPECT_EQ(RunSendOperation(one, history, services), SendOutcome::kSent);
+  ASSERT_EQ(r.log.size(), 2u);
+  EXPECT_EQ(r.log[0], "size BOB");
+  EXPECT_EQ(TooLongText(1),
+            "Sorry, the message is 1 byte too long. Sender, receiver and message "
+            "together can hold at most 424 bytes.");
+}
+
 }  // namespace
 }  // namespace vantrel

@@ -1,0 +1,2 @@
+// Compiled against vantrel_gui alone by the layering test.
+#include "app/qt/MessengerApp.h"

@@ -1,0 +1,2 @@
+// Compiled against vantrel_platform alone by the layering test.
+#include "platform/linux/SqliteRegistry.h"

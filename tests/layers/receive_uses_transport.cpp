@@ -1,0 +1,2 @@
+// Compiled against vantrel_receive alone by the layering test.
+#include "transport/MessageRecord.h"

@@ -1,0 +1,2 @@
+// Compiled against vantrel_settings alone by the layering test.
+#include "transport/Messenger.h"

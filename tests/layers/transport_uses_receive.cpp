@@ -1,0 +1,2 @@
+// Compiled against vantrel_transport alone by the layering test.
+#include "receive/MessageStore.h"

@@ -18,7 +18,7 @@ namespace vantrel {
 
 class INetworkDirectory;
 
-// The boxes of the Send operation, word for word.
+// The texts of the boxes the Send operation shows.
 inline constexpr std::string_view kInvalidReceiverText = "Please select a valid reciever.";
 inline constexpr std::string_view kInvalidSenderText = "Invalid sender.";
 inline constexpr std::string_view kInvalidMessageText = "Please input an valid message.";

@@ -78,10 +78,10 @@ void ShowMessageBox(const QString& text, QWidget* parent) {
 
 void SetMessageBoxHook(std::function<void(const QString&)> hook) { Hook() = std::move(hook); }
 
-void AbandonPendingBoxes() {
+void AbandonPendingBoxes(bool abandon) {
   Waiters& waiters = PendingBoxes();
   std::lock_guard lock(waiters.mutex);
-  waiters.abandoned = true;
+  waiters.abandoned = abandon;
   waiters.answered.notify_all();
 }
 

@@ -26,8 +26,8 @@ void SetMessageBoxHook(std::function<void(const QString&)> hook);
 
 // From now on, threads waiting for a box to be answered go on at once, and
 // boxes asked for from other threads are not shown. Called once the program's
-// event loop has ended.
-void AbandonPendingBoxes();
+// event loop has ended; abandon = false shows them again (a test that goes on).
+void AbandonPendingBoxes(bool abandon = true);
 
 // IMessageBox for the Qt-free layers; the text is UTF-8.
 class QtMessageBox : public IMessageBox {

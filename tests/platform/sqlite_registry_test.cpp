@@ -1,10 +1,14 @@
 // The SQLite hive on real files in a private XDG_CONFIG_HOME.
 
 #include <gtest/gtest.h>
+
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <filesystem>
 #include <string>
@@ -265,6 +269,39 @@ TEST_F(HiveTest, RolledBackTransactionLeavesTheOldContent) {
   hive = Open();
   ASSERT_EQ(hive->QueryValue(HKCU, key, "a", &v), ERROR_SUCCESS);
   EXPECT_EQ(v.data, RegDwordBytes(5));
+}
+
+TEST_F(HiveTest, AnotherThreadSeesNoHalfOfATransaction) {
+  auto hive = Open(HiveStatus::Created);
+  const char* key = "Software\\T";
+  ASSERT_EQ(hive->CreateKey(HKCU, key), ERROR_SUCCESS);
+  ASSERT_EQ(hive->SetValue(HKCU, key, "a", REG_SZ, RegStringBytes("old")), ERROR_SUCCESS);
+
+  ASSERT_EQ(hive->BeginTransaction(), ERROR_SUCCESS);
+  ASSERT_EQ(hive->SetValue(HKCU, key, "a", REG_SZ, RegStringBytes("new")), ERROR_SUCCESS);
+  std::atomic<bool> read{false};
+  RegValue seen;
+  long endedByOther = ERROR_SUCCESS;
+  std::thread other([&] {
+    hive->QueryValue(HKCU, key, "a", &seen);  // waits for the transaction
+    read = true;
+    endedByOther = hive->RollbackTransaction();  // not its transaction
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_FALSE(read);
+  // The transaction's own thread goes on meanwhile.
+  ASSERT_EQ(hive->SetValue(HKCU, key, "b", REG_SZ, RegStringBytes("2")), ERROR_SUCCESS);
+  ASSERT_EQ(hive->CommitTransaction(), ERROR_SUCCESS);
+  other.join();
+  EXPECT_TRUE(read);
+  EXPECT_EQ(seen.data, RegStringBytes("new"));
+  EXPECT_EQ(endedByOther, ERROR_INVALID_PARAMETER);
+
+  // Closed inside a transaction: the other threads are not left waiting.
+  ASSERT_EQ(hive->BeginTransaction(), ERROR_SUCCESS);
+  hive->Close();
+  std::thread after([&] { EXPECT_EQ(hive->OpenKey(HKCU, key), ERROR_INVALID_HANDLE); });
+  after.join();
 }
 
 TEST_F(HiveTest, AProcessDyingInsideATransactionLeavesTheOldContent) {

@@ -8,12 +8,16 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
+#include <QThread>
 #include <QTimer>
+#include <atomic>
+#include <thread>
 
 namespace vantrel {
 namespace {
 
-TEST(MessageBox, RealBoxLooksAsSpecified) {
+TEST(MessageBox, RealBoxHasTheCaptionIconAndOkButton) {
   ui::SetMessageBoxHook({});
   bool seen = false;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -62,6 +66,36 @@ TEST(MessageBox, HookReceivesTheTextInstead) {
   box.Show("Insufficient memory.");
   ui::SetMessageBoxHook({});
   EXPECT_EQ(shown, QStringList{QStringLiteral("Insufficient memory.")});
+}
+
+TEST(MessageBox, ABoxFromAnotherThreadShowsOnThisOneAndThatThreadWaits) {
+  QStringList shown;
+  Qt::HANDLE shownOn = nullptr;
+  ui::SetMessageBoxHook([&](const QString& text) {
+    shown << text;
+    shownOn = QThread::currentThreadId();
+  });
+  std::atomic<bool> returned{false};
+  std::thread worker([&] {
+    ui::QtMessageBox box;
+    box.Show("Sorry, can't find name \"J\xC3\x96RG\" in network.");  // UTF-8
+    returned = true;
+  });
+  // The worker waits until this thread has shown the box.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return returned.load(); }, 5000));
+  worker.join();
+  ASSERT_EQ(shown.size(), 1);
+  EXPECT_EQ(shown[0], QStringLiteral("Sorry, can't find name \"J\u00D6RG\" in network."));
+  EXPECT_EQ(shownOn, QThread::currentThreadId());
+
+  // Once the program ends, a thread never waits for a box nobody will show.
+  ui::AbandonPendingBoxes();
+  std::thread late([] { ui::ShowMessageBox(QStringLiteral("too late")); });
+  late.join();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(shown.size(), 1);
+  ui::AbandonPendingBoxes(false);
+  ui::SetMessageBoxHook({});
 }
 
 }  // namespace

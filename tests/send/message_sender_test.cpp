@@ -12,8 +12,6 @@
 #include "fakes/FakeSystem.h"
 #include "platform/linux/IconvCodePage.h"
 #include "transport/CaptureNetwork.h"
-#include "transport/NetbiosDatagram.h"
-#include "transport/SmbMailslot.h"
 
 namespace vantrel {
 namespace {
@@ -33,11 +31,7 @@ class MessageSenderTest : public ::testing::Test {
     check.targets["BOB"] = {Ipv4Address::FromOctets(198, 18, 0, 7), false};
   }
 
-  std::string Payload(size_t i) {
-    auto d = ParseNetbiosDatagram(net.sent.at(i).bytes);
-    auto s = ParseMailslotWrite(d.datagram.userData);
-    return std::string(s.write.data.begin(), s.write.data.end());
-  }
+  std::string Payload(size_t i) { return testnet::MessengerPayload(net.sent.at(i)); }
 
   fakes::FakeRegistry reg;
   Profile profile;

@@ -9,8 +9,6 @@
 #include "platform/linux/IconvCodePage.h"
 #include "send/SendCommand.h"
 #include "transport/CaptureNetwork.h"
-#include "transport/NetbiosDatagram.h"
-#include "transport/SmbMailslot.h"
 
 namespace vantrel {
 namespace {
@@ -57,11 +55,7 @@ class SendCommandTest : public ::testing::Test {
     return RunSendCommand(args, env);
   }
 
-  std::string SentPayload(size_t i) {
-    auto d = ParseNetbiosDatagram(net.sent.at(i).bytes);
-    auto s = ParseMailslotWrite(d.datagram.userData);
-    return std::string(s.write.data.begin(), s.write.data.end());
-  }
+  std::string SentPayload(size_t i) { return testnet::MessengerPayload(net.sent.at(i)); }
 
   fakes::FakeRegistry reg;
   Profile profile;

@@ -7,9 +7,12 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/Network.h"
+#include "transport/NetbiosDatagram.h"
+#include "transport/SmbMailslot.h"
 
 namespace vantrel::testnet {
 
@@ -18,6 +21,14 @@ struct SentDatagram {
   SocketAddress to;
   std::vector<uint8_t> bytes;
 };
+
+// The Messenger datagram (sender, 0, receiver, 0, text) inside a captured
+// frame; empty when the frame holds no mailslot write.
+inline std::string MessengerPayload(const SentDatagram& sent) {
+  auto d = ParseNetbiosDatagram(sent.bytes);
+  auto s = ParseMailslotWrite(d.datagram.userData);
+  return std::string(s.write.data.begin(), s.write.data.end());
+}
 
 class CaptureNetwork;
 

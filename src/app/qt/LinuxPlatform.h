@@ -10,7 +10,6 @@
 
 #include "app/qt/MessengerApp.h"
 #include "directory/NetEnum.h"
-#include "platform/SerializedRegistry.h"
 #include "platform/linux/IconvCodePage.h"
 #include "platform/linux/LinuxNetwork.h"
 #include "platform/linux/LinuxSystemInfo.h"
@@ -55,7 +54,7 @@ class LinuxPlatform {
   linux::LinuxNetwork network_;
   Identity identity_;
   HiveOpenResult hive_;
-  SerializedRegistry registry_;
+  SqliteRegistry& registry_;  // the hive; background sends read it too
   XdgAutostart autostart_;
   Profile profile_;
   ui::QtMessageBox box_;

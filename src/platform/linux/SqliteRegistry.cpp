@@ -292,8 +292,10 @@ SqliteRegistry::SqliteRegistry(sqlite3* db, std::string path) : db_(db), path_(s
 SqliteRegistry::~SqliteRegistry() { Close(); }
 
 void SqliteRegistry::Close() {
+  std::lock_guard lock(mutex_);
   if (!db_) return;
   if (!sqlite3_get_autocommit(db_)) ExecOn(db_, "ROLLBACK");
+  if (inTx_) mutex_.unlock();  // the hold of this thread's open transaction
   inTx_ = false;
   for (auto& [sql, s] : stmts_) sqlite3_finalize(s);
   stmts_.clear();
@@ -351,6 +353,7 @@ int SqliteRegistry::CommitWithRetry() {
 }
 
 long SqliteRegistry::Write(const std::function<long()>& body) {
+  std::lock_guard lock(mutex_);
   if (!db_) return ERROR_INVALID_HANDLE;
   if (inTx_) {
     if (TransactionLost()) return ERROR_CANTWRITE;
@@ -392,6 +395,7 @@ long SqliteRegistry::Write(const std::function<long()>& body) {
 }
 
 long SqliteRegistry::Read(const std::function<long()>& body) {
+  std::lock_guard lock(mutex_);
   if (!db_) return ERROR_INVALID_HANDLE;
   if (inTx_) return body();
   for (int attempt = 0;; ++attempt) {
@@ -588,6 +592,9 @@ long SqliteRegistry::QueryValueCount(RootKey root, std::string_view path, uint32
 // Transactions
 
 long SqliteRegistry::BeginTransaction() {
+  // The thread that begins holds the hive until the transaction ends: other
+  // threads wait, and never see or write into half of it.
+  std::unique_lock lock(mutex_);
   if (!db_) return ERROR_INVALID_HANDLE;
   if (inTx_) return ERROR_INVALID_PARAMETER;
   int rc = Exec("BEGIN IMMEDIATE");
@@ -598,15 +605,18 @@ long SqliteRegistry::BeginTransaction() {
   if (rc != SQLITE_OK) return Fail(rc, Op::Write);
   inTx_ = true;
   txBroken_ = false;
+  lock.release();
   return ERROR_SUCCESS;
 }
 
 long SqliteRegistry::CommitTransaction() {
+  std::lock_guard lock(mutex_);
   if (!db_) return ERROR_INVALID_HANDLE;
   if (!inTx_) return ERROR_INVALID_PARAMETER;
   bool lost = TransactionLost();
   inTx_ = false;
   txBroken_ = false;
+  mutex_.unlock();  // the hold taken by BeginTransaction
   if (lost) return ERROR_CANTWRITE;
   int rc = CommitWithRetry();
   if (rc != SQLITE_OK) {
@@ -617,10 +627,12 @@ long SqliteRegistry::CommitTransaction() {
 }
 
 long SqliteRegistry::RollbackTransaction() {
+  std::lock_guard lock(mutex_);
   if (!db_) return ERROR_INVALID_HANDLE;
   if (!inTx_) return ERROR_INVALID_PARAMETER;
   inTx_ = false;
   txBroken_ = false;
+  mutex_.unlock();  // the hold taken by BeginTransaction
   if (!sqlite3_get_autocommit(db_)) {
     int rc = Exec("ROLLBACK");
     if (rc != SQLITE_OK) return Fail(rc, Op::Write);

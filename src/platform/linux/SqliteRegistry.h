@@ -21,12 +21,15 @@
 //              data   BLOB NOT NULL,         -- exactly the bytes written
 //              UNIQUE(key_id, folded))
 //
-// The root key is the row whose path is empty. An instance is used from one thread.
+// The root key is the row whose path is empty. Several threads may share an
+// instance: each call runs alone, and a transaction keeps the other threads
+// out (they wait) from its begin to its end.
 
 #include <cstdint>
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -97,6 +100,8 @@ class SqliteRegistry : public IRegistry {
   int64_t FindKey(const std::string& folded, std::string* storedPath = nullptr);
   bool TransactionLost();
 
+  // Held for each call, and by the thread in a transaction until it ends.
+  std::recursive_mutex mutex_;
   sqlite3* db_;
   std::string path_;
   std::vector<std::pair<const char*, sqlite3_stmt*>> stmts_;

@@ -41,6 +41,16 @@ QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// A field whose text is unchanged is left alone, so that its cursor and undo
+// history stay.
+void SetText(QLineEdit* edit, const QString& text) {
+  if (edit->text() != text) edit->setText(text);
+}
+
+void SetText(QPlainTextEdit* edit, const QString& text) {
+  if (edit->toPlainText() != text) edit->setPlainText(text);
+}
+
 // The wait cursor of the Send operation. It steps aside while a box of the
 // operation is open, so that the box is answered with the normal pointer.
 class WaitCursor {
@@ -142,11 +152,9 @@ CSendDlg::CSendDlg(QWidget* owner, SendDlgServices services)
   if (tray_->usesOtherHome()) AddOtherHomeMenuBar();
   setWindowIcon(icon);
 
-  updateData(true);
   const std::string computer = services_.computerName ? services_.computerName() : std::string();
-  sender_ = Decode(computer);
-  if (sender_.isEmpty()) sender_ = FromUtf8(kNoBodySender);
-  updateData(false);
+  const QString sender = Decode(computer);
+  senderEdit_->setText(sender.isEmpty() ? FromUtf8(kNoBodySender) : sender);
 
   UpdateClearEnabled();
 
@@ -163,31 +171,15 @@ CSendDlg::~CSendDlg() {
 }
 
 void CSendDlg::SetReceiverLine(const QString& text) {
-  updateData(true);
-  receiverLine_ = text;
-  message_.clear();
-  updateData(false);
-}
-
-void CSendDlg::updateData(bool take) {
-  if (take) {
-    sender_ = senderEdit_->text();
-    message_ = messageEdit_->toPlainText();
-    receiverLine_ = receiverEdit_->text();
-    return;
-  }
-  // A field whose text is unchanged is left alone, so that its cursor and
-  // undo history stay.
-  if (senderEdit_->text() != sender_) senderEdit_->setText(sender_);
-  if (messageEdit_->toPlainText() != message_) messageEdit_->setPlainText(message_);
-  if (receiverEdit_->text() != receiverLine_) receiverEdit_->setText(receiverLine_);
+  SetText(receiverEdit_, text);
+  SetText(messageEdit_, QString());
 }
 
 void CSendDlg::OnSend() {
   if (sending_) return;  // one send at a time
-  updateData(true);
-  auto fields = std::make_shared<SendFields>(
-      SendFields{receiverLine_.toStdString(), sender_.toStdString(), message_.toStdString()});
+  auto fields = std::make_shared<SendFields>(SendFields{receiverEdit_->text().toStdString(),
+                                                        senderEdit_->text().toStdString(),
+                                                        messageEdit_->toPlainText().toStdString()});
 
   if (!services_.runInBackground) {
     WaitCursor wait;
@@ -234,8 +226,6 @@ void CSendDlg::FinishSend(const SendFields& fields, SendOutcome outcome) {
     QApplication::restoreOverrideCursor();
   }
   RecordSend(outcome, fields, history_);
-  // The member holds the trimmed line; the field keeps the line as typed.
-  receiverLine_ = FromUtf8(fields.receiverLine);
   if (outcome != SendOutcome::kRejected) PostCancel();
 }
 
@@ -273,16 +263,12 @@ SendServices CSendDlg::OperationServices(bool inBackground) {
 }
 
 void CSendDlg::OnQuickAnswer(const QString& text) {
-  updateData(true);
-  message_ = text;
-  updateData(false);
+  SetText(messageEdit_, text);
   OnSend();
 }
 
 void CSendDlg::OnClear() {
-  updateData(true);
-  receiverLine_.clear();
-  updateData(false);
+  SetText(receiverEdit_, QString());
   UpdateClearEnabled();
 }
 
@@ -296,9 +282,7 @@ void CSendDlg::OnSelectReceivers() {
     if (!alive) return;
   }
   if (!chosen) return;
-  updateData(true);
-  receiverLine_ = *chosen;
-  updateData(false);
+  SetText(receiverEdit_, *chosen);
 }
 
 void CSendDlg::OnHistoryPrevious() {
@@ -314,15 +298,9 @@ void CSendDlg::OnHistoryDelete() {
 }
 
 void CSendDlg::ShowHistoryPair() {
-  updateData(true);
-  if (const HistoryPair* pair = history_.Shown()) {
-    receiverLine_ = FromUtf8(pair->receiverLine);
-    message_ = FromUtf8(pair->message);
-  } else {
-    receiverLine_.clear();
-    message_.clear();
-  }
-  updateData(false);
+  const HistoryPair* pair = history_.Shown();
+  SetText(receiverEdit_, pair ? FromUtf8(pair->receiverLine) : QString());
+  SetText(messageEdit_, pair ? FromUtf8(pair->message) : QString());
 }
 
 void CSendDlg::UpdateClearEnabled() { clearButton_->setEnabled(!receiverEdit_->text().isEmpty()); }

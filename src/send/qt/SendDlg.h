@@ -123,10 +123,6 @@ class CSendDlg : public QDialog {
  private:
   class ModalScope;
 
-  // Copies between the controls and the members: take = true reads the
-  // controls, false writes the members back.
-  void updateData(bool take);
-
   void OnSend();
   // The end of a send on the user-interface thread: the history, and the
   // dialog hides unless the operation refused the fields.
@@ -154,11 +150,6 @@ class CSendDlg : public QDialog {
 
   SendDlgServices services_;
   ui::QuitFlag& quitFlag_;
-
-  // Bound fields.
-  QString sender_;
-  QString message_;
-  QString receiverLine_;
 
   SendHistory history_;
   std::unique_ptr<ui::TrayIcon> tray_;

@@ -80,7 +80,9 @@ MailslotDrop MailslotQueue::Classify(std::span<const uint8_t> udpPayload,
   auto smb = ParseMailslotWrite(d.datagram.userData);
   if (!smb.ok()) return MailslotDrop::kNotMailslotWrite;
   if (!MailslotNamesEqual(smb.write.name, kMessengerMailslot)) return MailslotDrop::kOtherMailslot;
-  const NetbiosName& to = d.datagram.destination;
+  // Names compare as the name service compares them: without case, blank or
+  // zero padding alike.
+  const NetbiosName to = d.datagram.destination.Canonical();
   bool toGroup = to == workgroup00_ || to.IsWildcard();
   if (toGroup && source && d.datagram.source == computer00_ && IsOwnSource(*source))
     return MailslotDrop::kOwnEcho;

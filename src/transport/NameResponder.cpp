@@ -39,8 +39,7 @@ void NameResponder::SetInterfaces(std::vector<NetworkInterface> interfaces) {
 
 const NameResponder::OwnName* NameResponder::FindOwn(const NetbiosName& name) const {
   // Compared without case: some askers do not upper-case the names they ask for.
-  NetbiosName asked = NetbiosName::FromName(name.Name(), name.Suffix());
-  if (!asked.SetScope(name.Scope())) return nullptr;
+  const NetbiosName asked = name.Canonical();
   // The computer's unique names come first, so a workgroup that is spelled like the
   // computer cannot turn COMPUTER<00> into a group name.
   for (const OwnName& own : names_) {
@@ -113,8 +112,7 @@ ResponderAction NameResponder::Count(ResponderAction action) {
   return action;
 }
 
-ResponderAction NameResponder::Handle(std::span<const uint8_t> bytes,
-                                      const QueryArrival& arrival) {
+ResponderAction NameResponder::Handle(std::span<const uint8_t> bytes, const QueryArrival& arrival) {
   ResponderAction action;
   action.to = arrival.source;
   std::optional<NamePacket> packet = ParseNamePacket(bytes);
@@ -138,8 +136,7 @@ ResponderAction NameResponder::Handle(std::span<const uint8_t> bytes,
 
   if (kind == NamePacketKind::NameQueryRequest) {
     if (own != nullptr) {
-      NbAddressEntry entry{static_cast<uint16_t>(ont_ | (own->group ? kNbFlagGroup : 0)),
-                           address};
+      NbAddressEntry entry{static_cast<uint16_t>(ont_ | (own->group ? kNbFlagGroup : 0)), address};
       action.reply = BuildPositiveNameQueryResponse(packet->transactionId, question.name,
                                                     std::span(&entry, 1), kResponderTtl);
       action.verdict = ResponderVerdict::kPositive;
@@ -159,8 +156,8 @@ ResponderAction NameResponder::Handle(std::span<const uint8_t> bytes,
   }
   std::vector<NodeStatusName> names;
   for (const OwnName& n : names_) {
-    names.push_back({n.name.Bytes(), static_cast<uint16_t>(ont_ | kNameFlagActive |
-                                                           (n.group ? kNbFlagGroup : 0))});
+    names.push_back({n.name.Bytes(),
+                     static_cast<uint16_t>(ont_ | kNameFlagActive | (n.group ? kNbFlagGroup : 0))});
   }
   action.reply = BuildNodeStatusResponse(packet->transactionId, question.name, names, {});
   action.verdict = ResponderVerdict::kNodeStatus;

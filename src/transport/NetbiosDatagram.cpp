@@ -43,7 +43,9 @@ DatagramParseResult ParseNetbiosDatagram(std::span<const uint8_t> udpPayload) {
     result.status = DatagramParseStatus::kTruncated;
     return result;
   }
-  if ((d.flags & kDgmFlagMore) != 0 || d.packetOffset != 0) {
+  // RFC 1002 4.4.1: only a first fragment (F set) with no more to come (M
+  // clear) at offset 0 is a whole datagram.
+  if ((d.flags & kDgmFlagFirst) == 0 || (d.flags & kDgmFlagMore) != 0 || d.packetOffset != 0) {
     result.status = DatagramParseStatus::kFragment;
     return result;
   }

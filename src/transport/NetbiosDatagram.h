@@ -61,7 +61,7 @@ enum class DatagramParseStatus {
   kOk,
   kTruncated,           // shorter than the 14-byte header
   kUnsupportedType,     // not 0x10, 0x11 or 0x12
-  kFragment,            // M flag set or PACKET_OFFSET not 0
+  kFragment,            // F flag clear, M flag set or PACKET_OFFSET not 0
   kBadSourceName,       // source name undecodable or cut off
   kBadDestinationName,  // destination name undecodable or cut off
 };

@@ -147,6 +147,13 @@ std::string NetbiosName::Name() const {
   return std::string(raw_.begin(), raw_.begin() + static_cast<std::ptrdiff_t>(end));
 }
 
+NetbiosName NetbiosName::Canonical() const {
+  if (IsWildcard()) return *this;
+  NetbiosName n = FromName(Name(), Suffix());
+  n.scope_ = scope_;
+  return n;
+}
+
 std::string NetbiosName::ToString() const {
   char suffix[8];
   std::snprintf(suffix, sizeof suffix, "<%02x>", raw_[15]);

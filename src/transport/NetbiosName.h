@@ -66,6 +66,11 @@ class NetbiosName {
 
   // Same 16 bytes and the same scope (scope compared without case).
   bool operator==(const NetbiosName& other) const;
+  // The name as names are compared: letters a-z in capitals and the padding
+  // behind the name (blanks or zero bytes) as blanks, suffix and scope kept;
+  // the wildcard stays the wildcard. A name some sender wrote in lower case
+  // or padded with zero bytes is then equal to ours.
+  NetbiosName Canonical() const;
 
  private:
   Raw raw_;

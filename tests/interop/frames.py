@@ -15,10 +15,14 @@ import sys
 MAILSLOT = b"\\MAILSLOT\\MESSNGR"
 
 
-def first_level(name: bytes, suffix: int, wildcard: bool = False) -> bytes:
-    """RFC 1001 14.1: 16 bytes (name blank-padded to 15 + suffix), each nibble + 'A'."""
+def first_level(name: bytes, suffix: int, wildcard: bool = False, raw_name: bool = False) -> bytes:
+    """RFC 1001 14.1: 16 bytes (name blank-padded to 15 + suffix), each nibble + 'A'.
+    raw_name: the name's 15 bytes exactly as given (any case, any padding)."""
     if wildcard:
         raw = b"*" + b"\0" * 15
+    elif raw_name:
+        assert len(name) == 15
+        raw = name + bytes([suffix])
     else:
         raw = name.upper()[:15].ljust(15, b" ") + bytes([suffix])
     out = bytearray()
@@ -27,9 +31,9 @@ def first_level(name: bytes, suffix: int, wildcard: bool = False) -> bytes:
     return bytes(out)
 
 
-def second_level(name: bytes, suffix: int, wildcard: bool = False) -> bytes:
+def second_level(name: bytes, suffix: int, wildcard: bool = False, raw_name: bool = False) -> bytes:
     """RFC 1001 14.2 with the empty scope: length 32, the letters, terminating zero."""
-    return bytes([32]) + first_level(name, suffix, wildcard) + b"\0"
+    return bytes([32]) + first_level(name, suffix, wildcard, raw_name) + b"\0"
 
 
 def smb_mailslot_write(mailslot: bytes, data: bytes, align: bool = True,
@@ -65,9 +69,9 @@ def smb_mailslot_write(mailslot: bytes, data: bytes, align: bool = True,
 
 def netbios_datagram(msg_type: int, src_ip: str, src: bytes, dst: bytes, dst_suffix: int,
                      user_data: bytes, flags: int = 0x02, dgm_id: int = 0x4242,
-                     offset: int = 0, wildcard: bool = False) -> bytes:
+                     offset: int = 0, wildcard: bool = False, raw_dst: bool = False) -> bytes:
     """RFC 1002 4.4.1/4.4.2: 14-byte header, source and destination names, user data."""
-    names = second_level(src, 0x00) + second_level(dst, dst_suffix, wildcard)
+    names = second_level(src, 0x00) + second_level(dst, dst_suffix, wildcard, raw_dst)
     ip = bytes(int(x) for x in src_ip.split("."))
     header = struct.pack(">BBH4sHHH", msg_type, flags, dgm_id, ip, 138,
                          len(names) + len(user_data), offset)
@@ -107,6 +111,14 @@ def plan(src_ip: str):
     body = b"SCAPY\0BOB\0terminated\0"  # a sender that ends the text with a zero byte
     keep(netbios_datagram(0x10, src_ip, b"SCAPY", b"BOB", 0x03, smb_mailslot_write(MAILSLOT, body)),
          body)
+    # Destination names as some senders write them: lower case, or padded with
+    # zero bytes instead of blanks. Both are BOB.
+    body = b"SCAPY\0bob\0lower-case destination"
+    keep(netbios_datagram(0x10, src_ip, b"SCAPY", b"bob" + b" " * 12, 0x03,
+                          smb_mailslot_write(MAILSLOT, body), raw_dst=True), body)
+    body = b"SCAPY\0BOB\0zero-padded destination"
+    keep(netbios_datagram(0x10, src_ip, b"SCAPY", b"BOB" + b"\0" * 12, 0x00,
+                          smb_mailslot_write(MAILSLOT, body), raw_dst=True), body)
     high = bytes(range(0xA0, 0xB0))
     body = b"SCAPY\0BOB\0" + high  # 8-bit text stays bytes
     keep(netbios_datagram(0x10, src_ip, b"SCAPY", b"BOB", 0x03, smb_mailslot_write(MAILSLOT, body)),
@@ -121,6 +133,9 @@ def plan(src_ip: str):
     drop(netbios_datagram(0x10, src_ip, b"SCAPY", b"BOB", 0x03,
                           smb_mailslot_write(MAILSLOT, b"SCAPY\0BOB\0first half"), flags=0x03),
          "fragment")
+    drop(netbios_datagram(0x10, src_ip, b"SCAPY", b"BOB", 0x03,
+                          smb_mailslot_write(MAILSLOT, b"SCAPY\0BOB\0not a first fragment"),
+                          flags=0x00), "fragment")
     drop(netbios_datagram(0x13, src_ip, b"SCAPY", b"BOB", 0x03, b""), "datagram error type")
     drop(netbios_datagram(0x10, src_ip, b"SCAPY", b"BOB", 0x03,
                           smb_mailslot_write(MAILSLOT, b"x"))[:60], "cut short")

@@ -64,12 +64,15 @@ inline void Put16Le(Bytes& b, size_t at, unsigned v) {
 }
 
 // 34-byte second-level name, empty scope: upper-case, blank pad to 15, suffix.
-inline Bytes Name34(std::string_view name, uint8_t suffix) {
+// asWritten keeps the name's case and pads with `pad` instead.
+inline Bytes Name34(std::string_view name, uint8_t suffix, bool asWritten = false,
+                    uint8_t pad = ' ') {
   uint8_t raw[16];
   for (size_t i = 0; i < 15; ++i) {
-    raw[i] = i < name.size()
-                 ? static_cast<uint8_t>(std::toupper(static_cast<unsigned char>(name[i])))
-                 : uint8_t{' '};
+    const auto c = static_cast<unsigned char>(i < name.size() ? name[i] : 0);
+    raw[i] = i >= name.size() ? pad
+             : asWritten      ? uint8_t{c}
+                              : static_cast<uint8_t>(std::toupper(c));
   }
   raw[15] = suffix;
   Bytes out{0x20};

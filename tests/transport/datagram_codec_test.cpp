@@ -110,15 +110,19 @@ TEST(DatagramCodec, DatagramHeaderFieldsOneAtATime) {
               DatagramParseStatus::kUnsupportedType)
         << int{type};
   }
-  // Fragments: M set, or a non-zero offset (a second fragment).
+  // Fragments: M set, a non-zero offset (a later fragment), or F clear (not
+  // the first fragment: RFC 1002 4.4.1 says to discard it).
   EXPECT_EQ(parse([&](DgmFrame& s) { s.flags = 0x03; }).status, DatagramParseStatus::kFragment);
   EXPECT_EQ(parse([&](DgmFrame& s) {
-              s.flags = 0x00;
+              s.flags = 0x02;
               s.offset = 100;
             }).status,
             DatagramParseStatus::kFragment);
-  // Node types and a missing F flag are accepted.
-  for (uint8_t flags : {uint8_t{0x00}, uint8_t{0x06}, uint8_t{0x0A}, uint8_t{0x0E}})
+  for (uint8_t flags : {uint8_t{0x00}, uint8_t{0x04}, uint8_t{0x08}, uint8_t{0x0C}})
+    EXPECT_EQ(parse([&](DgmFrame& s) { s.flags = flags; }).status, DatagramParseStatus::kFragment)
+        << int{flags};
+  // Every node type with F set is accepted.
+  for (uint8_t flags : {uint8_t{0x02}, uint8_t{0x06}, uint8_t{0x0A}, uint8_t{0x0E}})
     EXPECT_TRUE(parse([&](DgmFrame& s) { s.flags = flags; }).ok());
   // DGM_LENGTH is not trusted: too small, too large, zero.
   for (int len : {0, 10, 171 + 50, 0xFFFF}) {

@@ -36,15 +36,20 @@ TEST(MailslotLadder, QueuesMessagesForOurNames) {
   EXPECT_EQ(q.Deliver(Frame(kHi, Name34("pc1", 0x03))), MailslotDrop::kNone);
   EXPECT_EQ(q.Deliver(Frame(kHi, Name34("WORKGROUP", 0x00), 0x11)), MailslotDrop::kNone);
   EXPECT_EQ(q.Deliver(Frame(kHi, star, 0x12)), MailslotDrop::kNone);
+  // Names as some senders write them: lower case, zero bytes as padding.
+  EXPECT_EQ(q.Deliver(Frame(kHi, Name34("pc1", 0x03, true))), MailslotDrop::kNone);
+  EXPECT_EQ(q.Deliver(Frame(kHi, Name34("PC1", 0x00, true, 0))), MailslotDrop::kNone);
+  EXPECT_EQ(q.Deliver(Frame(kHi, Name34("workgroup", 0x00, true, 0), 0x11)), MailslotDrop::kNone);
+  EXPECT_EQ(q.Deliver(Frame(kHi, Name34("pc2", 0x00, true, 0))), MailslotDrop::kNotForUs);
   uint32_t size = 0, count = 0;
   q.Info(&size, &count);
   EXPECT_EQ(size, 12u);
-  EXPECT_EQ(count, 4u);
+  EXPECT_EQ(count, 7u);
   auto m = q.TakeFront();
   ASSERT_TRUE(m);
   EXPECT_EQ(*m, kHi);
-  EXPECT_EQ(q.Counters().queued, 4u);
-  EXPECT_EQ(q.Counters().Dropped(), 0u);
+  EXPECT_EQ(q.Counters().queued, 7u);
+  EXPECT_EQ(q.Counters().Dropped(), 1u);
 }
 
 TEST(MailslotLadder, DropsTheEchoOfOurOwnGroupSendOnly) {

@@ -65,12 +65,17 @@ QString StaticText(std::string_view raw, bool noPrefix) {
   return out;
 }
 
-// Upper-cases what is typed, like an edit with ES_UPPERCASE.
+// Upper-cases what is typed, like an edit with ES_UPPERCASE: one character for
+// one (the simple case mapping of each UTF-16 unit; surrogates stay as they
+// are), so the text keeps its length and the cursor stays where it was. A
+// full mapping would turn "ß" into "SS" and push the cursor off its place.
 class UpperCaseValidator : public QValidator {
  public:
   using QValidator::QValidator;
   State validate(QString& input, int& /*pos*/) const override {
-    input = input.toUpper();
+    for (QChar& c : input) {
+      if (!c.isSurrogate()) c = c.toUpper();
+    }
     return Acceptable;
   }
 };

@@ -26,7 +26,8 @@
 //   PushButton    QPushButton; DefPushButton also setDefault(true)
 //   CheckBox      QCheckBox;  RadioButton: QRadioButton
 //   Edit          QLineEdit (limit = maxLength, kUpperCase upper-cases while
-//                 typing, kReadOnly, kPassword, kNumber); with kMultiLine a
+//                 typing one character for one, so the length and the cursor
+//                 stay, kReadOnly, kPassword, kNumber); with kMultiLine a
 //                 QPlainTextEdit (limit enforced while typing, kVScroll shows
 //                 the vertical bar, without kWantReturn the Enter key goes to
 //                 the dialog's default button)

@@ -486,5 +486,30 @@ TEST(DialogBuilder, TextsFitTheirControls) {
   }
 }
 
+// The upper-case edit maps one character to one: "ß" stays (its upper case is
+// two letters), the length and the cursor stay where the user put them.
+TEST(DialogBuilder, UpperCaseEditKeepsLengthAndCursor) {
+  QDialog send;
+  ui::BuildDialog(&send, res::kSendDialog);
+  auto* receiver = ui::FindControl<QLineEdit>(&send, res::IDC_RECEIVER);
+  ASSERT_NE(receiver, nullptr);
+  QTest::keyClicks(receiver, "abcd");
+  QTest::keyClick(receiver, Qt::Key_Left);
+  QTest::keyClick(receiver, Qt::Key_Left);
+  ASSERT_EQ(receiver->cursorPosition(), 2);
+  QTest::keyClicks(receiver, QStringLiteral("straße"));
+  EXPECT_EQ(receiver->text(), QStringLiteral("ABSTRAßECD"));
+  EXPECT_EQ(receiver->text().size(), 10);
+  EXPECT_EQ(receiver->cursorPosition(), 8);
+
+  // Pasted text goes the same way; a surrogate pair is left as it is.
+  const QString deseret = QString::fromUcs4(U"\U00010428");
+  QString pasted = QStringLiteral("ǆx") + deseret + QStringLiteral("ß");
+  int pos = 1;
+  receiver->validator()->validate(pasted, pos);
+  EXPECT_EQ(pasted, QStringLiteral("ǄX") + deseret + QStringLiteral("ß"));
+  EXPECT_EQ(pos, 1);
+}
+
 }  // namespace
 }  // namespace vantrel

@@ -24,6 +24,7 @@
 
 #include "res/Resources.h"
 #include "res/StringTable.h"
+#include "ui/HyperlinkLabel.h"
 
 namespace vantrel::ui {
 namespace {
@@ -122,8 +123,8 @@ void EnforceLimit(QPlainTextEdit* edit, int limit) {
   });
 }
 
-QWidget* MakeStatic(const res::ControlTemplate& c, QWidget* parent) {
-  auto* label = new QLabel(parent);
+// Sets a label up as the static control c (a plain QLabel or a link).
+QWidget* MakeStatic(const res::ControlTemplate& c, QLabel* label) {
   label->setTextFormat(Qt::PlainText);
   label->setText(StaticText(c.text, (c.style & style::kNoPrefix) != 0));
   Qt::Alignment align = Qt::AlignLeft;
@@ -304,7 +305,10 @@ QWidget* CreateControl(const res::ControlTemplate& c, QWidget* parent, const Dia
   QRect geometry = units.Map(c.rect);
   switch (c.kind) {
     case ControlKind::Static:
-      widget = MakeStatic(c, parent);
+      widget = MakeStatic(c, new QLabel(parent));
+      break;
+    case ControlKind::Hyperlink:
+      widget = MakeStatic(c, new HyperlinkLabel(parent));
       break;
     case ControlKind::Icon: {
       auto* label = new QLabel(parent);
@@ -391,6 +395,8 @@ QWidget* CreateControl(const res::ControlTemplate& c, QWidget* parent, const Dia
   widget->setObjectName(QString::number(c.id));
   widget->setProperty(kControlIdProperty, c.id);
   widget->setGeometry(geometry);
+  // A link becomes one in its place: underlined, fitted to its text.
+  if (auto* link = qobject_cast<HyperlinkLabel*>(widget)) link->AttachInPlace();
   if (TakesFocus(c.kind)) {
     widget->setFocusPolicy((c.style & style::kTabStop) ? Qt::StrongFocus : Qt::ClickFocus);
   } else {

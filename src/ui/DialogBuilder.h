@@ -20,6 +20,8 @@
 // Kinds and the widgets made for them:
 //   Static        QLabel, plain text, top-left aligned and word-wrapped unless
 //                 the style says otherwise; kSunken/kBorder give it a frame
+//   Hyperlink     HyperlinkLabel, attached in its place: the window only sets
+//                 its target (FindControl<HyperlinkLabel>(this, id))
 //   Icon          QLabel holding the icon's 32x32 pixmap
 //   Frame         QFrame (box); HLine/VLine: QFrame lines
 //   GroupBox      QGroupBox (the controls inside are siblings, as on Windows)

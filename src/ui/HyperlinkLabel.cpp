@@ -316,7 +316,6 @@ bool HyperlinkLabel::Attach(QLabel* control) {
   setProperty("controlId", control->property("controlId"));
   setFont(control->font());
   setAlignment(control->alignment());
-  setWordWrap(false);
   setFrameStyle(control->frameStyle());
   setText(control->text());
   setEnabled(control->isEnabled());
@@ -325,10 +324,17 @@ bool HyperlinkLabel::Attach(QLabel* control) {
   if (parent) stackUnder(control);
   delete control;
   setVisible(!hidden);
+  return AttachInPlace();
+}
 
+bool HyperlinkLabel::AttachInPlace() {
+  if (attached_) return false;
   attached_ = true;
+  setTextFormat(Qt::PlainText);
+  setWordWrap(false);
+  showsTarget_ = text().isEmpty();
   if (target_.isEmpty()) target_ = text();
-  if (text().isEmpty()) setText(target_);
+  if (showsTarget_) setText(target_);
   UpdateFont();
   FitToText();
   if (!cursor_) cursor_ = QCursor(Qt::PointingHandCursor);
@@ -342,6 +348,7 @@ bool HyperlinkLabel::Attach(QLabel* control) {
 void HyperlinkLabel::SetTarget(const QString& target) {
   target_ = target;
   if (!attached_) return;
+  if (showsTarget_) setText(target_);
   FitToText();
   setToolTip(target_);
 }

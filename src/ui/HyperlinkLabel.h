@@ -1,10 +1,11 @@
 #pragma once
-// HyperlinkLabel: a static text that behaves as a link. It takes over a label
-// the dialog builder made (Attach), draws its text underlined in the link
-// colour, turns the hover colour while the pointer is over it, shows a hand
-// cursor and its target as tool tip, and opens the target when clicked. An
-// opened link turns the visited colour; a link that cannot be opened beeps and
-// shows "Unable to open hyperlink:" with the reason.
+// HyperlinkLabel: a static text that behaves as a link. The dialog builder
+// makes one for each Hyperlink control of a template (attached in place), or
+// one takes over a label made before (Attach). It draws its text underlined in
+// the link colour, turns the hover colour while the pointer is over it, shows a
+// hand cursor and its target as tool tip, and opens the target when clicked.
+// An opened link turns the visited colour; a link that cannot be opened beeps
+// and shows "Unable to open hyperlink:" with the reason.
 //
 // Opening goes through an ILinkOpener so that tests never start a browser. The
 // default opener asks the desktop (QDesktopServices) and, when that fails,
@@ -111,12 +112,19 @@ class HyperlinkLabel : public QLabel {
   explicit HyperlinkLabel(QWidget* parent = nullptr);
 
   // Takes the place of a label (parent, geometry, id, text, font, alignment,
-  // visibility, stacking and tab position) and deletes it. An empty target
-  // becomes the label's text; an empty text shows the target. Returns false
-  // when control is null or the link is attached already.
+  // visibility, stacking and tab position), deletes it and attaches in place.
+  // Returns false when control is null or the link is attached already.
   bool Attach(QLabel* control);
+  // Becomes a link where it stands, with its own text, font and place (the
+  // dialog builder does this for its Hyperlink controls): an empty target
+  // becomes the label's text; an empty text shows the target; the font gets
+  // the underline, the label fits its text, the cursor and tool tip are set.
+  // Returns false when the link is attached already.
+  bool AttachInPlace();
   bool IsAttached() const { return attached_; }
 
+  // A label that shows its target (its own text was empty when it was
+  // attached) shows the new one too.
   void SetTarget(const QString& target);
   QString Target() const { return target_; }
   // An invalid hover colour stands for the system highlight colour.
@@ -168,6 +176,7 @@ class HyperlinkLabel : public QLabel {
   bool adjust_ = true;
   bool attached_ = false;
   bool pressed_ = false;
+  bool showsTarget_ = false;
   bool updating_ = false;
   QString target_;
   std::optional<QCursor> cursor_;

@@ -72,6 +72,8 @@ const char* ExpectedClass(const res::ControlTemplate& c) {
       return "QTreeWidget";
     case ControlKind::Animation:
       return "QLabel";
+    case ControlKind::Hyperlink:
+      return "vantrel::ui::HyperlinkLabel";
     case ControlKind::Frame:
     case ControlKind::HLine:
     case ControlKind::VLine:
@@ -123,9 +125,16 @@ TEST(DialogBuilder, BuildsEveryControlOfEachTemplate) {
       if (c.id != res::IDC_STATIC) {
         EXPECT_EQ(ui::FindControlWidget(&dialog, c.id), w);
       }
+      const QRect place = expect.Rect(c.rect.x, c.rect.y, c.rect.w, c.rect.h);
+      if (c.kind == ControlKind::Hyperlink) {
+        // A link fits itself to its text where the template puts it.
+        EXPECT_EQ(w->pos(), place.topLeft());
+      } else if (c.kind != ControlKind::Icon && c.kind != ControlKind::HLine &&
+                 c.kind != ControlKind::VLine) {
+        EXPECT_EQ(w->geometry(), place);
+      }
       if (c.kind != ControlKind::Icon && c.kind != ControlKind::HLine &&
           c.kind != ControlKind::VLine) {
-        EXPECT_EQ(w->geometry(), expect.Rect(c.rect.x, c.rect.y, c.rect.w, c.rect.h));
         EXPECT_EQ(ShownText(w).toStdString(), std::string(c.text));
       }
       EXPECT_EQ(w->isHidden(), (c.style & res::style::kHidden) != 0);

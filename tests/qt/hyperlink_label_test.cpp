@@ -246,6 +246,32 @@ TEST_F(HyperlinkTest, EachFailureShowsItsText) {
   EXPECT_TRUE(link->Visited());
 }
 
+// The dialog builder's links attach where they stand; one without a text of
+// its own shows its target, also when the target is set afterwards.
+TEST_F(HyperlinkTest, AttachInPlaceShowsTheTargetAsItChanges) {
+  auto* shows = new HyperlinkLabel(&parent);
+  shows->setGeometry(10, 10, 300, 13);
+  EXPECT_TRUE(shows->AttachInPlace());
+  EXPECT_FALSE(shows->AttachInPlace());
+  EXPECT_FALSE(shows->Attach(MakeStatic(QStringLiteral("x"), {0, 0, 10, 10})));
+  shows->SetTarget(QStringLiteral("http://first.example/"));
+  EXPECT_EQ(shows->text(), QStringLiteral("http://first.example/"));
+  shows->SetTarget(QStringLiteral("http://second.example/longer"));
+  EXPECT_EQ(shows->text(), QStringLiteral("http://second.example/longer"));
+  EXPECT_EQ(shows->toolTip(), shows->Target());
+  EXPECT_EQ(shows->geometry(), QRect(QPoint(10, 10), TextSize(shows)));
+  EXPECT_TRUE(shows->font().underline());
+
+  auto* own = new HyperlinkLabel(&parent);
+  own->setText(QStringLiteral("write to me"));
+  own->setGeometry(10, 30, 300, 13);
+  own->AttachInPlace();
+  EXPECT_EQ(own->Target(), QStringLiteral("write to me"));
+  own->SetTarget(QStringLiteral("mailto:me@example.org"));
+  EXPECT_EQ(own->text(), QStringLiteral("write to me"));
+  EXPECT_EQ(own->Target(), QStringLiteral("mailto:me@example.org"));
+}
+
 TEST_F(HyperlinkTest, DefaultOpenerCanBeReplaced) {
   FakeOpener global;
   ui::ILinkOpener* old = ui::SetDefaultLinkOpener(&global);

@@ -18,6 +18,7 @@ AboutDlg::AboutDlg(QWidget* parent, ILinkOpener* opener) : QDialog(parent) {
 
   if (auto* version = FindControl<QLabel>(this, res::IDC_ABOUT_VERSION)) {
     version->setText(version->text() + QLatin1Char(' ') + QLatin1String(res::kVersion));
+    FitTextControl(version);
   }
 
   // The template makes both links; they only get their targets here.
@@ -31,6 +32,7 @@ AboutDlg::AboutDlg(QWidget* parent, ILinkOpener* opener) : QDialog(parent) {
     if (!links[i]) continue;
     links[i]->SetOpener(opener);
     links[i]->SetTarget(targets[i]);
+    FitTextControl(links[i]);
   }
 
   if (auto* ok = FindControl<QPushButton>(this, res::IDOK)) {

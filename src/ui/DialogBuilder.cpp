@@ -193,14 +193,18 @@ QWidget* MakeEdit(const res::ControlTemplate& c, QWidget* parent) {
 // ---- texts that fit their controls
 
 // The widest line of text in whole pixels (rounded up: a glyph that ends at
-// 168.3 needs 169) and the height of its lines, as the widget draws them.
+// 168.3 needs 169) and the height of its lines, as the widget draws them: the
+// first line is the font's height (what a template gives a line), each further
+// one starts a line spacing lower. That spacing is fractional and includes the
+// font's leading (12.65 pixels for an 11-pixel Liberation Sans), so two lines
+// need 25 pixels where the template's 16 units give 24.
 QSize TextExtent(const QFont& font, const QString& text) {
   const QFontMetricsF exact(font);
-  const QFontMetrics metrics(font);
   const QStringList lines = text.split(u'\n');
   qreal widest = 0;
   for (const QString& line : lines) widest = std::max(widest, exact.horizontalAdvance(line));
-  const int height = metrics.height() + static_cast<int>(lines.size() - 1) * metrics.lineSpacing();
+  const qreal further = static_cast<qreal>(lines.size() - 1) * exact.lineSpacing();
+  const int height = QFontMetrics(font).height() + static_cast<int>(std::ceil(further));
   return {static_cast<int>(std::ceil(widest)), height};
 }
 

@@ -520,15 +520,16 @@ TextPlace TextPlaceOf(QWidget* w) {
 }
 
 // Whether the text fits a box of the given size: every line's advance, rounded
-// up, in the width, and the lines in the height.
+// up, in the width; in the height the font's height for the first line and the
+// (fractional) line spacing for each further one, rounded up.
 bool Fits(const QFont& font, const QString& text, QSize box) {
   const QFontMetricsF exact(font);
-  const QFontMetrics metrics(font);
   const QStringList lines = text.split(u'\n');
   for (const QString& line : lines) {
     if (std::ceil(exact.horizontalAdvance(line)) > box.width()) return false;
   }
-  return metrics.height() + (lines.size() - 1) * metrics.lineSpacing() <= box.height();
+  const double further = std::ceil(static_cast<double>(lines.size() - 1) * exact.lineSpacing());
+  return QFontMetrics(font).height() + further <= box.height();
 }
 
 // The ink a widget shows inside its frame: the pixels that differ from its
@@ -548,13 +549,20 @@ int Ink(QWidget* w) {
 // whose text fits its template rectangle keeps that rectangle exactly; one
 // whose text does not has grown from it, never shrunk, and lies inside the
 // client area. The client area keeps the template's size unless a grown
-// control needs more. Returns how many controls grew.
-int ExpectTextsFit(const res::DialogTemplate& tmpl, const ui::BuiltDialog& built) {
+// control needs more.
+struct Growth {
+  int controls = 0;     // controls that grew
+  int wider = 0;        // of them, those that grew in width
+  int singleLine = 0;   // of them, those with one line of text
+  bool client = false;  // the client area grew
+};
+
+Growth ExpectTextsFit(const res::DialogTemplate& tmpl, const ui::BuiltDialog& built) {
   SCOPED_TRACE(QFontInfo(built.client->font()).family().toStdString());
   const Expected expect(built.client->font());
   const QSize templateSize(expect.X(tmpl.width), expect.Y(tmpl.height));
   const QRect client(QPoint(0, 0), built.client->size());
-  int grown = 0;
+  Growth grown;
   bool pastTemplateEdge = false;
   const QList<QWidget*> made = built.client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
   EXPECT_EQ(made.size(), static_cast<qsizetype>(tmpl.controls.size()));
@@ -580,7 +588,9 @@ int ExpectTextsFit(const res::DialogTemplate& tmpl, const ui::BuiltDialog& built
     if (Fits(w->font(), place.text, areaThen)) {
       EXPECT_EQ(now, templ) << "a text that fits moved its control";
     } else {
-      ++grown;
+      ++grown.controls;
+      grown.wider += now.width() > templ.width();
+      grown.singleLine += !place.text.contains(u'\n');
       EXPECT_TRUE(now.contains(templ)) << "grown control left its place";
       EXPECT_TRUE(client.contains(now)) << "grown control cut off at the edge";
       pastTemplateEdge = pastTemplateEdge || !QRect(QPoint(0, 0), templateSize).contains(now);
@@ -593,10 +603,11 @@ int ExpectTextsFit(const res::DialogTemplate& tmpl, const ui::BuiltDialog& built
   } else {
     EXPECT_EQ(client.size(), templateSize);
   }
+  grown.client = client.size() != templateSize;
   return grown;
 }
 
-int BuildAndExpectTextsFit(const res::DialogTemplate& tmpl) {
+Growth BuildAndExpectTextsFit(const res::DialogTemplate& tmpl) {
   SCOPED_TRACE(tmpl.id);
   QDialog dialog;
   return ExpectTextsFit(tmpl, ui::BuildDialog(&dialog, tmpl));
@@ -615,7 +626,9 @@ TEST(DialogBuilder, TextsFitWithOtherFonts) {
     const ForcedDialogFont forced({QString::fromLatin1(family)});
     const QFont font = ui::DialogFont("MS Sans Serif", 8);
     int grown = 0;
-    for (const res::DialogTemplate* tmpl : res::kDialogs) grown += BuildAndExpectTextsFit(*tmpl);
+    for (const res::DialogTemplate* tmpl : res::kDialogs) {
+      grown += BuildAndExpectTextsFit(*tmpl).controls;
+    }
     // Every letter as wide as an average one makes the templates' texts wider
     // than they were laid out for: growing is what keeps them whole.
     if (QFontInfo(font).family() == QStringLiteral("DejaVu Sans Mono")) {
@@ -625,14 +638,21 @@ TEST(DialogBuilder, TextsFitWithOtherFonts) {
 }
 
 // The templates are laid out for the metrics of Liberation Sans: with it no
-// control grows and no dialog changes its size.
+// control grows wider and no dialog changes its size. Only a label of several
+// lines gets taller: each further line starts the font's fractional line
+// spacing lower (leading included), and without the extra pixel the last
+// line's descenders would be cut off.
 TEST(DialogBuilder, NothingMovesWithLiberationSans) {
   const ForcedDialogFont forced({QStringLiteral("Liberation Sans")});
   if (QFontInfo(ui::DialogFont("System", 8)).family() != QStringLiteral("Liberation Sans")) {
     GTEST_SKIP() << "Liberation Sans is not installed (fonts-liberation2)";
   }
   for (const res::DialogTemplate* tmpl : res::kDialogs) {
-    EXPECT_EQ(BuildAndExpectTextsFit(*tmpl), 0) << tmpl->id;
+    SCOPED_TRACE(tmpl->id);
+    const Growth grown = BuildAndExpectTextsFit(*tmpl);
+    EXPECT_EQ(grown.wider, 0);
+    EXPECT_EQ(grown.singleLine, 0);
+    EXPECT_FALSE(grown.client);
   }
 }
 
@@ -675,7 +695,7 @@ TEST(DialogBuilder, GrowsTooSmallControlsAndTheDialog) {
     QDialog dialog;
     const ui::BuiltDialog built =
         ui::BuildDialog(&dialog, kTmpl, withMenu ? &res::kReceiveMenu : nullptr);
-    EXPECT_EQ(ExpectTextsFit(kTmpl, built), 9);
+    EXPECT_EQ(ExpectTextsFit(kTmpl, built).controls, 9);
     const ui::DialogUnits& u = built.units;
     auto place = [&](int id) { return ui::FindControlWidget(&dialog, id)->geometry(); };
     const auto templ = [&](int id) {

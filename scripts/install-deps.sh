@@ -14,11 +14,15 @@ PACKAGES=(
   iproute2 procps psmisc util-linux
   samba smbclient tshark python3 python3-scapy python3-impacket
   xvfb xauth x11-utils imagemagick trayer xdg-utils
+  # Dialog fonts: Liberation Sans has the metrics of the fonts the dialog
+  # templates were laid out in; DejaVu is the fallback the layout tests also use.
+  fonts-liberation2 fonts-dejavu-core
   # mingw-w64 wine wine64: added when the hook library is built for Windows
 )
 if [ "${1:-}" = "--runtime-only" ]; then
   PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev
-            libsmbclient-dev libgtest-dev libgmock-dev samba-common xdg-utils)
+            libsmbclient-dev libgtest-dev libgmock-dev samba-common xdg-utils
+            fonts-liberation2 fonts-dejavu-core)
 fi
 
 echo "wireshark-common wireshark-common/install-setuid boolean false" | $SUDO debconf-set-selections

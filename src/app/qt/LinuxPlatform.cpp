@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "receive/ReceiveRules.h"
 #include "settings/Options.h"
 #include "transport/linux/NbnsIdentity.h"
 #include "transport/linux/NbnsNameCheck.h"
@@ -31,6 +32,9 @@ LinuxPlatform::LinuxPlatform()
       slotReader_(mailslot_, system_, box_),
       messenger_(*nameCheck_, network_, identity_, &mailslot_),
       sender_(profile_, messenger_, box_, codePage_, system_.AnsiCodePage()),
+      answerGate_(
+          AnswerGate::Clock::now,
+          [this](std::string_view name) { return EqualsIgnoringCase(name, identity_.workgroup); }),
       responder_(identity_, network_) {
   registry_.CreateKey(RootKey::CurrentUser, kProgramKey);
   system_.SetBeepHandler([] { QApplication::beep(); });
@@ -63,6 +67,7 @@ void LinuxPlatform::StartResponder() {
 
 int LinuxPlatform::QueueAnswer(std::string_view sender, std::string_view receiver,
                                std::string_view text) {
+  if (!answerGate_.Allow(receiver)) return 0;
   const bool queued =
       sendQueue_.Post([this, s = std::string(sender), r = std::string(receiver),
                        t = std::string(text)] { sender_.SendMessengerDatagram(s, r, t); });

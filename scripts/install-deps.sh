@@ -14,7 +14,9 @@ PACKAGES=(
   iproute2 procps psmisc util-linux
   samba smbclient tshark python3 python3-scapy python3-impacket
   xvfb xauth x11-utils imagemagick trayer xdg-utils
-  # mingw-w64 wine wine64: added when the hook library is built for Windows
+  # Vantrel.dll: the 64-bit mingw-w64 C cross compiler (with its binutils), and 64-bit Wine for
+  # its tests (no wine32, so no i386 multiarch; Wine's hint about wine32 is harmless).
+  gcc-mingw-w64-x86-64 wine wine64
 )
 if [ "${1:-}" = "--runtime-only" ]; then
   PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev

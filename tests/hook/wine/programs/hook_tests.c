@@ -20,9 +20,9 @@ static const char kTitleChinese[] = "\xD0\xC5\xCA\xB9\xB7\xFE\xCE\xF1\x20";
 static const char kPopupText[] =
     "Message from PC1 to BOB on 03.05.2024 10:15:00\r\n\r\nLunch at twelve?";
 
-/* One call of the hook procedure for a shown pop-up, and what it did. */
+/* Calls of the hook procedure for a shown pop-up, and what they did. */
 typedef struct Activation {
-  int codes[8]; /* the event codes to raise, in turn; a zero ends the list early */
+  int codes[8]; /* the event codes to raise, in turn */
   int codeCount;
   HWND popup;
   HWND control; /* its child 0xFFFF, looked up before the procedure runs */

@@ -70,12 +70,14 @@ static DWORD ReadMessageText(HWND popup, char* text) {
   return length;
 }
 
+/* Only the test build exports the hook procedure (see Vantrel.h). */
 #ifdef VANTREL_EXPORT_HOOK_PROC
-__declspec(dllexport)
+#define HOOK_PROC_LINKAGE __declspec(dllexport)
 #else
-static
+#define HOOK_PROC_LINKAGE static
 #endif
-    LRESULT CALLBACK ShellHookProc(int code, WPARAM wParam, LPARAM lParam) {
+
+HOOK_PROC_LINKAGE LRESULT CALLBACK ShellHookProc(int code, WPARAM wParam, LPARAM lParam) {
   /* The next hook always sees the event, whatever happens here. */
   LRESULT result = CallNextHookEx(StoredHook(), code, wParam, lParam);
   if (code != kWindowActivated) return result;

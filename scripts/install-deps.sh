@@ -17,7 +17,9 @@ PACKAGES=(
   # Dialog fonts: Liberation Sans has the metrics of the fonts the dialog
   # templates were laid out in; DejaVu is the fallback the layout tests also use.
   fonts-liberation2 fonts-dejavu-core
-  # mingw-w64 wine wine64: added when the hook library is built for Windows
+  # Vantrel.dll: the 64-bit mingw-w64 C cross compiler (with its binutils), and 64-bit Wine for
+  # its tests (no wine32, so no i386 multiarch; Wine's hint about wine32 is harmless).
+  gcc-mingw-w64-x86-64 wine wine64
 )
 if [ "${1:-}" = "--runtime-only" ]; then
   PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev

@@ -63,10 +63,11 @@ struct StoreLimits {
   size_t maxBytes = SIZE_MAX;  // record bytes
 };
 
-// The receive window's limits: 10,000 messages and 16 MiB of records (a
-// Messenger message is at most 424 bytes when a Windows peer sends it; the
-// bytes limit is for the datagrams of up to 64 KiB that others may send).
-inline constexpr StoreLimits kReceiveWindowLimits{10000, size_t{16} << 20};
+// The receive window's limits: 10,000 messages and 8 MiB of records (a
+// Messenger message is at most 424 bytes when a Windows peer sends it, so
+// ordinary messages meet the count first; the bytes limit is for the
+// datagrams of up to 64 KiB that others may send).
+inline constexpr StoreLimits kReceiveWindowLimits{10000, size_t{8} << 20};
 
 class MessageStore {
  public:

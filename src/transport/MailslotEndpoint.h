@@ -23,7 +23,7 @@
 // follow. A message sent to our own computer name is still received.
 //
 // Everything else is dropped and counted by reason. The queue has no count
-// limit; a byte ceiling (default 16 MiB, several seconds of a flood at
+// limit; a byte ceiling (default 8 MiB, more than a second of a flood at
 // full speed between two polls) protects the process, and what it refuses is
 // counted too.
 //
@@ -88,7 +88,7 @@ struct MailslotCounters {
 // thread delivers, another reads.
 class MailslotQueue {
  public:
-  static constexpr size_t kDefaultMaxBytes = size_t{16} << 20;
+  static constexpr size_t kDefaultMaxBytes = size_t{8} << 20;
 
   explicit MailslotQueue(const Identity& identity, size_t maxQueuedBytes = kDefaultMaxBytes);
 

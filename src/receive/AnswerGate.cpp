@@ -3,18 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/AsciiCase.h"
+
 namespace vantrel {
-namespace {
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
-
-}  // namespace
 
 bool IsAnswerableName(std::string_view name) {
   if (name.empty() || name.size() > 15) return false;
@@ -45,7 +36,7 @@ bool AnswerGate::Allow(std::string_view receiver) {
   }
   const Clock::time_point now = now_ ? now_() : Clock::now();
   Forget(now);
-  const std::string name = Upper(receiver);
+  const std::string name = AsciiUpper(receiver);
   if (std::any_of(sent_.begin(), sent_.end(), [&](const auto& s) { return s.second == name; })) {
     ++counters_.sameNameTooSoon;
     return false;

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "receive/ReceiveRules.h"
+#include "platform/AsciiCase.h"
 #include "settings/Options.h"
 #include "transport/linux/NbnsIdentity.h"
 #include "transport/linux/NbnsNameCheck.h"
@@ -34,7 +34,7 @@ LinuxPlatform::LinuxPlatform()
       sender_(profile_, messenger_, box_, codePage_, system_.AnsiCodePage()),
       answerGate_(
           AnswerGate::Clock::now,
-          [this](std::string_view name) { return EqualsIgnoringCase(name, identity_.workgroup); }),
+          [this](std::string_view name) { return EqualsIgnoringAsciiCase(name, identity_.workgroup); }),
       responder_(identity_, network_) {
   registry_.CreateKey(RootKey::CurrentUser, kProgramKey);
   system_.SetBeepHandler([] { QApplication::beep(); });

@@ -76,3 +76,10 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
 include(CPack)
+
+# lintian on the package of the tree under test: seconds, so it runs with every ctest. (The
+# release package itself comes from scripts/package.sh, which checks it the same way.)
+add_test(NAME package_lintian
+  COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/package.sh --build-dir ${PROJECT_BINARY_DIR}
+          --out ${PROJECT_BINARY_DIR}/package-lintian)
+set_tests_properties(package_lintian PROPERTIES LABELS package SKIP_RETURN_CODE 77 TIMEOUT 300)

@@ -154,6 +154,9 @@ TSHARK_PID=$!
 wait_for_line "$WORK/tshark.log" "Capturing on 'eth0'"
 sleep 0.5  # the capture filter is in place shortly after the message
 
+# Each host's own sysctl: ports below 1024 stay privileged there.
+[ "$(lan run ALICE sysctl -n net.ipv4.ip_unprivileged_port_start)" = 1024 ] \
+  || fail "ALICE lets everybody bind low ports"
 start_user_app ALICE alice /usr/bin/Vantrel
 PROGRAM=$APP_PID
 wait_program_ready ALICE "$PROGRAM"

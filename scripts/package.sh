@@ -56,6 +56,11 @@ command -v dpkg-shlibdeps >/dev/null || missing dpkg-shlibdeps
 if [ "$run_lintian" = yes ]; then command -v lintian >/dev/null || missing lintian; fi
 
 mkdir -p "$out_dir"
+if [ "$from_tree" = yes ]; then
+  # A tree built only in part still has what the package holds (nothing to do when built).
+  cmake --build "$build_dir" --target vantrel_package_contents >"$out_dir/build.log" 2>&1 \
+    || { cat "$out_dir/build.log" >&2; exit 1; }
+fi
 rm -f "$out_dir"/vantrel_*.deb
 cpack --config "$build_dir/CPackConfig.cmake" -B "$out_dir" >"$out_dir/cpack.log" 2>&1 \
   || { cat "$out_dir/cpack.log" >&2; exit 1; }

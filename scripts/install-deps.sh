@@ -20,6 +20,9 @@ PACKAGES=(
   # Vantrel.dll: the 64-bit mingw-w64 C cross compiler (with its binutils), and 64-bit Wine for
   # its tests (no wine32, so no i386 multiarch; Wine's hint about wine32 is harmless).
   gcc-mingw-w64-x86-64 wine wine64
+  # The Debian package (scripts/package.sh and its tests): dpkg-shlibdeps, lintian, and
+  # setcap/getcap as the package's postinst uses them.
+  dpkg-dev lintian libcap2-bin
 )
 if [ "${1:-}" = "--runtime-only" ]; then
   PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev

@@ -5,10 +5,14 @@
 
 #include <QApplication>
 
+#include "app/SecureEnvironment.h"
 #include "app/qt/MessengerApp.h"
 #include "app/qt/TerminationSignals.h"
 
 int main(int argc, char** argv) {
+  // Started with the capability for the low ports: nothing from the caller's
+  // environment may name code for the libraries below to load.
+  vantrel::app::KeepOnlySafeEnvironment();
   // Before anything else, so that a signal never ends the program without
   // saving the messages and closing the hive.
   vantrel::app::TerminationSignals::Install();

@@ -12,8 +12,10 @@
 #   - a stalled client (connected, silent) from BOB and 40 connections held open from EVE do not
 #     stop a following real message: EVE gets at most 4 connections, the rest are closed at once,
 #     and the stalled ones are cut once their session request is 10 s overdue;
-#   - tshark decodes our answers: POSITIVE SESSION RESPONSE and successful SMB replies to the
-#     send-start, send-text and send-end requests.
+#   - a client of our own (Python, from the tables) negotiates the core dialect and sends one
+#     single-block SEND_MESSAGE; it is stored;
+#   - tshark decodes our answers: POSITIVE and NEGATIVE SESSION RESPONSES, the negotiate reply
+#     and successful SMB replies to the send-message requests.
 source "$(dirname "$0")/lib.sh"
 command -v smbclient >/dev/null || { echo "SKIP: smbclient is not installed"; exit $SKIP; }
 command -v tshark >/dev/null || { echo "SKIP: tshark is not installed"; exit $SKIP; }
@@ -54,6 +56,45 @@ while open_ and time.monotonic() - start < seconds:
         reported_refused = True
     time.sleep(0.05)
 print("still open: %d" % len(open_), flush=True)
+PY
+
+# A client of our own, built from the RFC and [MS-CIFS] tables: session request to NAME<03>,
+# NEGOTIATE offering "NT LM 0.12" and the core dialect, one single-block SEND_MESSAGE (0xD0).
+# Prints the dialect index and the message's DOS error class.
+cat >"$WORK/single.py" <<'PY'
+import socket, struct, sys
+host, name, sender, text = sys.argv[1:5]
+def nb(n, suffix):
+    raw = n.upper().ljust(15)[:15].encode() + bytes([suffix])
+    return bytes([32]) + bytes(b for c in raw for b in (0x41 + (c >> 4), 0x41 + (c & 15))) + b"\0"
+def packet(kind, body):
+    return struct.pack(">BBH", kind, len(body) >> 16, len(body) & 0xFFFF) + body
+def smb(cmd, data, mid):
+    header = b"\xffSMB" + bytes([cmd]) + bytes(4) + b"\x18" + struct.pack("<H", 0x0001) + bytes(12)
+    header += struct.pack("<HHHH", 0, 0x4242, 0, mid)
+    return header + b"\0" + struct.pack("<H", len(data)) + data
+def read_packet(s):
+    head = b""
+    while len(head) < 4:
+        head += s.recv(4 - len(head))
+    n = ((head[1] & 1) << 16) | struct.unpack(">H", head[2:])[0]
+    body = b""
+    while len(body) < n:
+        body += s.recv(n - len(body))
+    return head[0], body
+s = socket.create_connection((host, 139), timeout=10)
+s.sendall(packet(0x81, nb(name, 3) + nb(sender, 0)))
+kind, _ = read_packet(s)
+assert kind == 0x82, kind
+s.sendall(packet(0, smb(0x72, b"\x02NT LM 0.12\0\x02PC NETWORK PROGRAM 1.0\0", 1)))
+_, reply = read_packet(s)
+print("dialect %d" % struct.unpack("<H", reply[33:35])[0], flush=True)
+data = b"\x04" + sender.encode() + b"\0\x04" + name.encode() + b"\0\x01"
+data += struct.pack("<H", len(text)) + text.encode()
+s.sendall(packet(0, smb(0xD0, data, 2)))
+_, reply = read_packet(s)
+print("class %d" % reply[5], flush=True)
+s.close()
 PY
 
 # Sends a message from BOB with smbclient: smb_send NAME TEXT; output in $WORK/smbclient.out.
@@ -153,7 +194,15 @@ wait_for_line "$WORK/flood.out" '^still open: 0$' 25
 awk -v c="$cut" 'BEGIN { exit !(c >= 9 && c <= 15) }' || fail "the stalled client was cut after ${cut}s"
 pass "the stalled client was cut after ${cut}s; EVE's held connections too"
 
-# 4. tshark decodes our answers.
+# 4. A single-block message after a negotiation, as a `net send` may send it.
+lan run BOB "$PY" "$WORK/single.py" "$C" CAROL ALICEPC 'single block' >"$WORK/single.out" 2>&1 \
+  || fail "single-block client: $(cat "$WORK/single.out")"
+[ "$(cat "$WORK/single.out")" = "$(printf 'dialect 1\nclass 0')" ] \
+  || fail "single-block client: $(cat "$WORK/single.out")"
+wait_record 'ALICEPC\|CAROL\|single block' >/dev/null
+pass "a single-block SEND_MESSAGE after NEGOTIATE (core dialect chosen) is stored"
+
+# 5. tshark decodes our answers.
 kill -INT "$TSHARK_PID"
 wait_exit "$TSHARK_PID" 20
 tshark -r "$WORK/cap.pcap" -Y "nbss.type == 0x81" -T fields -e nbss.called_name 2>/dev/null |
@@ -166,11 +215,14 @@ negatives=$(tshark -r "$WORK/cap.pcap" -Y "nbss.type == 0x83" -T fields -e nbss.
 [ "$negatives" = "0x82" ] || fail "negative responses: $negatives"
 tshark -r "$WORK/cap.pcap" -Y "smb.flags.response == 1" -T fields -e smb.cmd -e smb.error_class \
   2>/dev/null | sort | uniq -c | awk '{ print $2, $3 }' >"$WORK/replies"
-[ "$(cat "$WORK/replies")" = "$(printf '0xd5 0x00\n0xd6 0x00\n0xd7 0x00')" ] \
+[ "$(cat "$WORK/replies")" = "$(printf '0x72 0x00\n0xd0 0x00\n0xd5 0x00\n0xd6 0x00\n0xd7 0x00')" ] \
   || fail "SMB replies: $(cat "$WORK/replies")"
+dialect=$(tshark -r "$WORK/cap.pcap" -Y "smb.cmd == 0x72 && smb.flags.response == 1" \
+  -T fields -e smb.dialect.index 2>/dev/null)
+[ "$dialect" = 1 ] || fail "negotiate reply dialect: $dialect"
 pass "tshark decodes CAROL<03>, the positive and negative (0x82) responses, and successful replies"
 
-# 5. Exit keeps the messages.
+# 6. Exit keeps the messages.
 echo exit >&3
 wait_exit "$DRIVER" 20
 [ "$EXIT_STATUS" -eq 0 ] || fail "the driver ended with status $EXIT_STATUS"

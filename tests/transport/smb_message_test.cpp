@@ -104,16 +104,19 @@ TEST(SmbMessage, MalformedDataBlocksAreRefused) {
   SmbRequest text;
   text.command = kSmbComSendTextMb;
   text.bytes = SmbData("x");
-  auto pt = ParseSmb(SmbOf(text));
+  const Bytes textSmb = SmbOf(text);
+  auto pt = ParseSmb(textSmb);
   ASSERT_TRUE(pt);
   EXPECT_FALSE(ParseSendText(*pt));
   SmbRequest end;
   end.command = kSmbComSendEndMb;
-  auto pe = ParseSmb(SmbOf(end));
+  const Bytes endSmb = SmbOf(end);
+  auto pe = ParseSmb(endSmb);
   ASSERT_TRUE(pe);
   EXPECT_FALSE(ParseSendEnd(*pe));
   // A command decodes only as itself.
-  auto ps = ParseSmb(SmbOfPacket(SmbclientSendStart()));
+  const Bytes startSmb = SmbOfPacket(SmbclientSendStart());
+  auto ps = ParseSmb(startSmb);
   EXPECT_FALSE(ParseSendMessage(*ps));
   EXPECT_FALSE(ParseNegotiateRequest(*ps));
 }
@@ -128,10 +131,14 @@ TEST(SmbMessage, NotSmbIsRefused) {
 }
 
 TEST(SmbMessage, NegotiateChoosesTheCoreDialectOrNone) {
-  auto dialects = [](const Bytes& smb) {
-    auto p = ParseSmb(smb);
+  // Kept alive here: the dialects are views into them.
+  std::vector<Bytes> frames;
+  auto dialects = [&frames](Bytes smb) {
+    frames.push_back(std::move(smb));
+    auto p = ParseSmb(frames.back());
     return p ? ParseNegotiateRequest(*p) : std::nullopt;
   };
+  frames.reserve(16);
   auto d = dialects(NegotiateSmb({"NT LM 0.12", "PC NETWORK PROGRAM 1.0", "LANMAN1.0"}));
   ASSERT_TRUE(d);
   ASSERT_EQ(d->size(), 3u);

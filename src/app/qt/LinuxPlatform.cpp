@@ -4,6 +4,8 @@
 
 #include "platform/AsciiCase.h"
 #include "settings/Options.h"
+#include "transport/MessageSession.h"
+#include "transport/PopupText.h"
 #include "transport/linux/NbnsIdentity.h"
 #include "transport/linux/NbnsNameCheck.h"
 
@@ -46,6 +48,7 @@ void LinuxPlatform::Close() {
   // A send waiting for a box to be answered gives up; the running one ends.
   ui::AbandonPendingBoxes();
   sendQueue_.Stop();
+  StopSessionListener();
   responder_.Stop();
   mailslot_.CloseMessageSlot();
   if (hive_.hive) hive_.hive->Close();
@@ -63,6 +66,35 @@ void LinuxPlatform::StartResponder() {
   // Where nmbd (or another program) holds UDP 137 it answers for this host;
   // the responder then simply does not run.
   responder_.Start();
+}
+
+void LinuxPlatform::StartSessionListener(std::function<void(std::string)> deliver) {
+  if (sessions_) return;
+  const int languageClass = SystemLanguageClass(system_);
+  // Without a layout the receive window could not read the texts back.
+  if (languageClass == kLanguageUnsupported) return;
+  MessageSessionConfig config;
+  config.calledName = identity_.ComputerNetbiosName(kSuffixMessenger);
+  config.computerName = identity_.computerName;
+  config.languageClass = languageClass;
+  config.timeText = [this] { return system_.LocalTimeText(); };
+  // Messages carry OEM text; records hold the system code page.
+  const uint32_t ansi = system_.AnsiCodePage();
+  const uint32_t oem = OemCodePageFor(ansi);
+  if (oem != ansi && codePage_.IsSupported(oem) && codePage_.IsSupported(ansi)) {
+    config.fromOem = [this, oem, ansi](std::string_view bytes) {
+      return codePage_.FromUtf8(ansi, codePage_.ToUtf8(oem, bytes).utf8).bytes;
+    };
+  }
+  sessions_ = std::make_unique<linux::SessionListener>(std::move(config), SessionLimits{},
+                                                       std::move(deliver));
+  // Where smbd (or another program) holds TCP 139 it takes the messages; the
+  // listener then simply does not run.
+  sessions_->Start();
+}
+
+void LinuxPlatform::StopSessionListener() {
+  if (sessions_) sessions_->Stop();
 }
 
 int LinuxPlatform::QueueAnswer(std::string_view sender, std::string_view receiver,
@@ -101,6 +133,10 @@ AppServices LinuxPlatform::Services() {
   s.directory = &directory_;
   s.hook = &hook_;
   s.startReceiving = [this] { StartResponder(); };
+  s.startTextIntake = [this](std::function<void(std::string)> deliver) {
+    StartSessionListener(std::move(deliver));
+  };
+  s.stopTextIntake = [this] { StopSessionListener(); };
   s.startupNotice = hive_.message;
   s.programPath = system_.ModuleFileName();
   return s;

@@ -3,7 +3,8 @@
 // settings hive, the autostart entry, system information from Samba's
 // configuration and the locale, code-page conversion, the network, the local
 // mailslot and its reader, the name check, the sender of datagrams with its
-// background queue, and the NetBIOS name responder.
+// background queue, the NetBIOS name responder, and the session listener that
+// takes messages sent over the NetBIOS session service.
 
 #include <memory>
 #include <string>
@@ -25,6 +26,7 @@
 #include "transport/Messenger.h"
 #include "transport/NameCheckImpl.h"
 #include "transport/linux/NbnsResponderService.h"
+#include "transport/linux/SessionListener.h"
 #include "ui/MessageBox.h"
 
 namespace vantrel::app {
@@ -47,6 +49,10 @@ class LinuxPlatform {
  private:
   SlotOpenResult OpenMessageSlot();
   void StartResponder();
+  // Listens on TCP 139 for `net send` / `smbclient -M` messages, when the port
+  // is free and the system language has a pop-up layout.
+  void StartSessionListener(std::function<void(std::string)> deliver);
+  void StopSessionListener();
   // An automatic answer, queued for the background thread when the answer
   // gate lets it through: 1 when queued.
   int QueueAnswer(std::string_view sender, std::string_view receiver, std::string_view text);
@@ -69,6 +75,7 @@ class LinuxPlatform {
   NoHookLibrary hook_;
   AnswerGate answerGate_;
   linux::NbnsResponderService responder_;
+  std::unique_ptr<linux::SessionListener> sessions_;
   // Last, so that it stops first: its thread uses everything above.
   SendQueue sendQueue_;
 };

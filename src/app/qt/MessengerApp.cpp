@@ -25,6 +25,8 @@ MessengerApp::MessengerApp(AppServices services)
 }
 
 MessengerApp::~MessengerApp() {
+  // No text may come for a window that is going.
+  if (s_.stopTextIntake) s_.stopTextIntake();
   // The windows go before the services they use.
   receive_.reset();
   delete sendOnly_.data();
@@ -57,6 +59,12 @@ bool MessengerApp::InitInstance() {
       mode_ == OperatingMode::kSenderOnly ? CreateSenderOnlyWindow() : CreateReceiveWindow();
   if (!created) return false;
   if (mode_ != OperatingMode::kSenderOnly && s_.startReceiving) s_.startReceiving();
+  if (mode_ != OperatingMode::kSenderOnly && s_.startTextIntake) {
+    s_.startTextIntake([this](std::string text) {
+      QMetaObject::invokeMethod(
+          this, [this, text = std::move(text)] { TakeCapturedText(text); }, Qt::QueuedConnection);
+    });
+  }
 
   // The note about the settings file waits for the user, so it comes once the
   // program receives: the window polls while the box is open.
@@ -98,6 +106,14 @@ bool MessengerApp::CreateReceiveWindow() {
 
   StartHidden(receive_.get(), receive_->trayIcon() && receive_->trayIcon()->usesOtherHome());
   return true;
+}
+
+void MessengerApp::TakeCapturedText(const std::string& text) {
+  if (!receive_ || receive_->isDestroyed()) return;
+  CopyDataRecord record;
+  record.cbData = static_cast<uint32_t>(text.size());
+  record.lpData = text.data();
+  receive_->OnCopyData(record);
 }
 
 SendDlgServices MessengerApp::SendServices() {

@@ -59,6 +59,12 @@ struct AppServices {
   IHookLibrary* hook = nullptr;
   // Runs once the mode is known to receive (the NetBIOS name responder).
   std::function<void()> startReceiving;
+  // Pop-up texts that come by another way than the window's own intake (the
+  // messages sent to this computer over the NetBIOS session service): started
+  // once the receive window exists, with a function that hands one text to
+  // it and may be called from any thread; stopped before the window goes.
+  std::function<void(std::function<void(std::string)> deliver)> startTextIntake;
+  std::function<void()> stopTextIntake;
   // Text shown once the program is up and receiving (a settings hive put
   // aside or not usable), UTF-8; empty for none.
   std::string startupNotice;
@@ -106,6 +112,9 @@ class MessengerApp : public QObject {
 
  private:
   bool CreateReceiveWindow();
+  // A pop-up text from startTextIntake, on the user-interface thread: to the
+  // receive window as its copy-data record.
+  void TakeCapturedText(const std::string& text);
   bool CreateSenderOnlyWindow();
   std::unique_ptr<SendDialogPort> MakeSendDialog(QWidget* owner);
   // What either role of the Send dialog is given from the production platform.

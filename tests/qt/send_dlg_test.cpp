@@ -529,8 +529,9 @@ TEST_F(SendDlgTest, SendsInTheBackgroundWhileTheWindowKeepsRunning) {
   QTimer timer;
   QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
   timer.start(5);
-  QTest::qWait(100);
-  EXPECT_GE(ticks, 5);
+  // (the send stays blocked until released below, however long this takes)
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 5; }, 5000));
+  EXPECT_TRUE(dlg->isSending());
   Click(res::IDC_SEND);
   EXPECT_TRUE(dlg->isVisible());
   {

@@ -73,13 +73,23 @@ BrowseParseResult ParseAnnouncement(ByteReader& r, BrowseFrameKind kind) {
   return result;
 }
 
+// The response name is to be ignored, so only the opcode and the reserved
+// byte are required; Samba's nmbd sends its name without the NUL.
 BrowseParseResult ParseRequest(ByteReader& r) {
   BrowseParseResult result;
   result.frame.kind = BrowseFrameKind::kAnnouncementRequest;
-  r.Skip(1);  // 1 Reserved
-  bool cut = false;
-  result.frame.responseName = ReadCString(r, kMaxBrowseName, &cut);  // 2 ResponseName
-  result.status = r.Ok() ? BrowseParseStatus::kOk : BrowseParseStatus::kTruncated;
+  r.Skip(1);  // 1 Reserved (Samba: its token)
+  if (!r.Ok()) {
+    result.status = BrowseParseStatus::kTruncated;
+    return result;
+  }
+  // 2 ResponseName: up to its NUL or the end, at most 15 bytes kept.
+  while (!r.AtEnd() && result.frame.responseName.size() < kMaxBrowseName) {
+    const uint8_t c = r.U8();
+    if (c == 0) break;
+    result.frame.responseName.push_back(static_cast<char>(c));
+  }
+  result.status = BrowseParseStatus::kOk;
   return result;
 }
 

@@ -28,10 +28,14 @@
 //   +------+----------+-----------------------------------------------+
 //   | 0x02 | Reserved | ResponseName, NUL-terminated (ignored)        |
 //   +------+----------+-----------------------------------------------+
+//   The receiver ignores ResponseName, so a request needs only its first two
+//   bytes; Samba's nmbd sends its token as the reserved byte and its name
+//   without the NUL.
 //
 // On receipt a name field must hold its NUL within its 16 bytes and must not
-// be empty; trailing blanks are padding. Every variable string must end with
-// its NUL inside the data (so a frame cut anywhere is refused); bytes behind
+// be empty; trailing blanks are padding. In announcements every string must
+// end with its NUL inside the data (so an announcement cut anywhere is
+// refused); bytes behind
 // it are ignored. A comment longer than its wire limit is cut to 42 bytes, a
 // master browser name to 15. UpdateCount, the reserved byte, the version
 // bytes and the signature are not checked (Windows leaves some of them

@@ -124,7 +124,57 @@ TEST(BrowseFrames, AnnouncementRequest) {
   EXPECT_EQ(r.frame.responseName, "SAMBA");
   EXPECT_TRUE(ParseBrowseFrame(AnnounceRequest("X", 0x55)).ok());  // reserved not checked
   EXPECT_TRUE(ParseBrowseFrame(AnnounceRequest("")).ok());         // the name is ignored anyway
-  EXPECT_EQ(ParseBrowseFrame(Hex("02 00 41 42")).status, BrowseParseStatus::kTruncated);
+  // The name is ignored, so it need not end: Samba sends none of its NUL.
+  r = ParseBrowseFrame(Hex("02 00 41 42"));
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(r.frame.responseName, "AB");
+  r = ParseBrowseFrame(Hex("02 00") + Str(std::string(40, 'N')));
+  EXPECT_EQ(r.frame.responseName, std::string(15, 'N'));
+  EXPECT_EQ(ParseBrowseFrame(Hex("02")).status, BrowseParseStatus::kTruncated);
+}
+
+// Frames Samba 4.17's nmbd sent on the test LAN as local master browser of
+// LAB (netbios name SAMBA, server string "Samba on the lab LAN").
+TEST(BrowseFrames, CapturedFromSambasNmbd) {
+  // To LAB<1d>: every 60 s, server type 0x00819a03.
+  auto host = ParseBrowseFrame(
+      Hex("01 00 60 ea 00 00"                                // 0  opcode, UpdateCount, 60000 ms
+          "53 41 4d 42 41 00 00 00 00 00 00 00 00 00 00 00"  // 6  "SAMBA"
+          "06 01 03 9a 81 00"                                // 22 OS 6.1, type 0x00819a03
+          "0f 01 55 aa"                                      // 28 version, signature
+          "53 61 6d 62 61 20 6f 6e 20 74 68 65 20 6c 61 62 20 4c 41 4e 00"));  // 32 comment
+  ASSERT_TRUE(host.ok());
+  EXPECT_EQ(host.frame.announcement.name, "SAMBA");
+  EXPECT_EQ(host.frame.announcement.periodicityMs, 60000u);
+  EXPECT_EQ(host.frame.announcement.serverType, 0x00819a03u);
+  EXPECT_EQ(host.frame.announcement.comment, "Samba on the lab LAN");
+  // To LAB<1e>: a local master announcement with UpdateCount 3.
+  auto lmb =
+      ParseBrowseFrame(Hex("0f 03 c0 d4 01 00 53 41 4d 42 41 00 00 00 00 00 00 00 00 00 00 00"
+                           "06 01 03 9a 8c 00 0f 01 55 aa"
+                           "53 61 6d 62 61 20 6f 6e 20 74 68 65 20 6c 61 62 20 4c 41 4e 00"));
+  ASSERT_TRUE(lmb.ok());
+  EXPECT_EQ(lmb.frame.kind, BrowseFrameKind::kLocalMasterAnnouncement);
+  EXPECT_EQ(lmb.frame.announcement.periodicityMs, 120000u);
+  EXPECT_EQ(lmb.frame.announcement.serverType & kSvTypeMasterBrowser, kSvTypeMasterBrowser);
+  // To __MSBROWSE__<01>: the workgroup LAB and its master SAMBA.
+  auto domain =
+      ParseBrowseFrame(Hex("0c 03 c0 d4 01 00 4c 41 42 00 00 00 00 00 00 00 00 00 00 00 00 00"
+                           "06 01 00 10 00 80 0f 01 55 aa 53 41 4d 42 41 00"));
+  ASSERT_TRUE(domain.ok());
+  EXPECT_EQ(domain.frame.kind, BrowseFrameKind::kDomainAnnouncement);
+  EXPECT_EQ(domain.frame.announcement.name, "LAB");
+  EXPECT_EQ(domain.frame.announcement.serverType, kSvTypeDomainEnum | 0x1000u);
+  EXPECT_EQ(domain.frame.announcement.comment, "SAMBA");
+  // To LAB<1e>: the request of a new master; its token (1) in the reserved
+  // byte, then a zero byte and the name without its NUL.
+  auto request = ParseBrowseFrame(Hex("02 01 00 53 41 4d 42 41"));
+  ASSERT_TRUE(request.ok());
+  EXPECT_EQ(request.frame.kind, BrowseFrameKind::kAnnouncementRequest);
+  // An election request is not decoded.
+  EXPECT_EQ(
+      ParseBrowseFrame(Hex("08 01 8a 0f 01 41 70 17 00 00 00 00 00 00 53 41 4d 42 41 00")).status,
+      BrowseParseStatus::kNotAnnouncement);
 }
 
 TEST(BrowseFrames, OtherOpcodesAreNotDecoded) {
@@ -143,13 +193,14 @@ TEST(BrowseFrames, EveryStrictPrefixIsRefused) {
   domain.tail = Str("SAMBA") + Bytes{0};
   AnnounceFrame windows;  // as Windows sends it: an empty comment
   windows.tail = Bytes{0};
-  for (const Bytes& whole :
-       {kHost, Announce(domain), Announce(windows), AnnounceRequest("SAMBA")}) {
+  for (const Bytes& whole : {kHost, Announce(domain), Announce(windows)}) {
     ASSERT_TRUE(ParseBrowseFrame(whole).ok());
     for (size_t n = 0; n < whole.size(); ++n) {
       EXPECT_FALSE(ParseBrowseFrame(std::span(whole).first(n)).ok()) << n << " of " << whole.size();
     }
   }
+  // A request needs its opcode and reserved byte only (the name is ignored).
+  EXPECT_FALSE(ParseBrowseFrame(Hex("02")).ok());
   Bytes lm = LanmanAnnounce(0x3, 720, "OS2BOX", "warp");
   ASSERT_TRUE(ParseLanmanFrame(lm).ok());
   for (size_t n = 0; n < lm.size(); ++n)

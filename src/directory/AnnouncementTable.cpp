@@ -44,7 +44,12 @@ bool IsHost(uint32_t serverType) {
 
 AnnouncementTable::AnnouncementTable(std::function<Clock::time_point()> now,
                                      AnnouncementTableLimits limits)
-    : now_(std::move(now)), limits_(limits) {}
+    : now_(std::move(now)), limits_(limits) {
+  // Room for the most the table may hold: no rehash (an O(n) pause on the
+  // reader thread) ever happens while frames come in.
+  index_.reserve(limits_.maxHosts);
+  workgroups_.reserve(limits_.maxWorkgroups);
+}
 
 AnnouncementTable::Clock::duration AnnouncementTable::Lifetime(uint32_t periodicityMs) {
   std::chrono::milliseconds period(periodicityMs);

@@ -9,6 +9,8 @@
 #   lan.sh nmbd A [WORKGROUP [LINE...]]
 #                                start Samba's nmbd on host A with a private smb.conf; each
 #                                LINE ("wins support = yes") is added to its [global]
+#   lan.sh smbd A                start Samba's smbd on host A with the smb.conf of "lan.sh nmbd A"
+#                                (so it serves the browse list nmbd keeps, over SMB1 too)
 #   lan.sh down                  stop everything started on the LAN and remove it (idempotent)
 #   lan.sh gc [PREFIX]           remove LANs (whose names start with PREFIX) whose owner
 #                                process has gone
@@ -196,6 +198,34 @@ EOF
   echo "$dir/smb.conf"
 }
 
+# Samba's smbd on a host that runs "lan.sh nmbd": the same smb.conf, so the same cache directory,
+# whose browse.dat nmbd writes and smbd serves (RAP NetServerEnum2, SMB1 only). It runs in a
+# session of its own: smbd signals its whole process group when it ends, which would otherwise
+# take down whoever started it.
+cmd_smbd() {
+  [ $# -eq 1 ] || die "usage: lan.sh smbd HOST"
+  local h="$1"
+  host_addr "$h" >/dev/null
+  command -v smbd >/dev/null || die "Samba's smbd is not installed"
+  local dir="$STATE/samba-$h"
+  [ -f "$dir/smb.conf" ] || die "no smb.conf for $h: start it with 'lan.sh nmbd $h' first"
+  ip netns exec "$(ns_of "$h")" unshare --uts -- \
+    sh -c 'hostname "$0" && exec setsid smbd --foreground --no-process-group -s "$1" -l "$2"' \
+    "$h" "$dir/smb.conf" "$dir/log" </dev/null >"$dir/log/smbd.stdout" 2>&1 &
+  echo $! >"$dir/smbd.pid"
+  local n=0
+  until [ -n "$(ip netns exec "$(ns_of "$h")" ss -Hltn 'sport = :139' 2>/dev/null)" ]; do
+    n=$((n + 1))
+    if [ $n -ge 150 ] || ! kill -0 "$(cat "$dir/smbd.pid")" 2>/dev/null; then
+      echo "lan.sh: smbd on $h did not come up; its log:" >&2
+      tail -n 30 "$dir/log/smbd.log" "$dir/log/smbd.stdout" >&2 2>/dev/null || true
+      return 1
+    fi
+    sleep 0.1
+  done
+  echo "$dir/smb.conf"
+}
+
 # True once nmbd answers broadcast queries for its own name and its workgroup.
 nmbd_has_names() {
   local h="$1" wg="$2" dir="$3" addr name
@@ -254,7 +284,7 @@ cmd_gc() {
 }
 
 main() {
-  [ $# -ge 1 ] || { sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+  [ $# -ge 1 ] || { sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
   local cmd="$1"; shift
   case "$cmd" in
     check) cmd_check ;;
@@ -263,6 +293,7 @@ main() {
     addr) [ $# -eq 1 ] || die "usage: lan.sh addr HOST"; host_addr "$1" ;;
     hosts) cmd_hosts ;;
     nmbd) cmd_nmbd "$@" ;;
+    smbd) cmd_smbd "$@" ;;
     down) cmd_down ;;
     gc) cmd_gc "$@" ;;
     *) die "unknown command '$cmd'" ;;

@@ -5,6 +5,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "transport/BrowseFrames.h"
 #include "transport/Datagram.h"
 #include "transport/NetbiosDatagram.h"
 #include "transport/SmbMailslot.h"
@@ -37,6 +38,8 @@ const char* MailslotDropText(MailslotDrop drop) {
       return "mailslot queue full";
     case MailslotDrop::kOwnEcho:
       return "echo of our own group send";
+    case MailslotDrop::kBrowse:
+      return "handed to the browse listener";
   }
   return "?";
 }
@@ -79,7 +82,21 @@ MailslotDrop MailslotQueue::Classify(std::span<const uint8_t> udpPayload,
   *lengthMismatch = d.lengthMismatch;
   auto smb = ParseMailslotWrite(d.datagram.userData);
   if (!smb.ok()) return MailslotDrop::kNotMailslotWrite;
-  if (!MailslotNamesEqual(smb.write.name, kMessengerMailslot)) return MailslotDrop::kOtherMailslot;
+  if (!MailslotNamesEqual(smb.write.name, kMessengerMailslot)) {
+    IBrowseSink* sink = browseSink_.load(std::memory_order_acquire);
+    const bool lanman = MailslotNamesEqual(smb.write.name, kLanmanMailslot);
+    if (sink == nullptr || (!lanman && !MailslotNamesEqual(smb.write.name, kBrowseMailslot)))
+      return MailslotDrop::kOtherMailslot;
+    BrowseDatagram browse;
+    browse.lanman = lanman;
+    browse.source = source;
+    browse.sourceName = d.datagram.source;
+    browse.destination = d.datagram.destination;
+    browse.data = smb.write.data;
+    browse.ownEcho = source && d.datagram.source.Canonical() == computer00_ && IsOwnSource(*source);
+    sink->OnBrowseDatagram(browse);
+    return MailslotDrop::kBrowse;
+  }
   // Names compare as the name service compares them: without case, blank or
   // zero padding alike.
   const NetbiosName to = d.datagram.destination.Canonical();
@@ -123,6 +140,9 @@ void MailslotQueue::Count(MailslotDrop drop, bool lengthMismatch) {
       break;
     case MailslotDrop::kOwnEcho:
       ++counters_.ownEcho;
+      break;
+    case MailslotDrop::kBrowse:
+      ++counters_.browse;
       break;
   }
 }

@@ -22,6 +22,11 @@
 // the user did not write to himself, and his own automatic answer to it would
 // follow. A message sent to our own computer name is still received.
 //
+// Writes to the browser mailslots (\MAILSLOT\BROWSE, \MAILSLOT\LANMAN) go, once
+// the SMB decodes, to the browse sink when one is set (SetBrowseSink, before
+// the mailslot is opened), whatever their destination name; the sink decides.
+// Without a sink they are dropped as another mailslot, as before.
+//
 // Everything else is dropped and counted by reason. The queue has no count
 // limit; a byte ceiling (default 8 MiB, more than a second of a flood at
 // full speed between two polls) protects the process, and what it refuses is
@@ -61,6 +66,7 @@ enum class MailslotDrop {
   kNotForUs,          // destination is none of our names
   kOwnEcho,           // our own group send, come back through the broadcast
   kQueueFull,         // the queue's byte ceiling was reached
+  kBrowse,            // not dropped: a browser-mailslot write handed to the browse sink
 };
 
 const char* MailslotDropText(MailslotDrop drop);
@@ -77,11 +83,32 @@ struct MailslotCounters {
   uint64_t queueFull = 0;
   uint64_t ownEcho = 0;
   uint64_t lengthMismatch = 0;  // accepted datagrams whose DGM_LENGTH disagreed (informational)
+  uint64_t browse = 0;          // browser-mailslot writes handed to the browse sink (not drops)
 
   uint64_t Dropped() const {
     return badDatagram + wrongType + fragments + notMailslotWrite + otherMailslot + notForUs +
            queueFull + ownEcho;
   }
+};
+
+// A write to a browser mailslot, as the reader hands it on. Everything in it
+// is valid only during the call.
+struct BrowseDatagram {
+  bool lanman = false;                  // \MAILSLOT\LANMAN (else \MAILSLOT\BROWSE)
+  std::optional<SocketAddress> source;  // the UDP source, when known
+  NetbiosName sourceName;               // the datagram's NetBIOS source name
+  NetbiosName destination;              // its destination name, as sent
+  std::span<const uint8_t> data;        // the mailslot data (the browser frame)
+  bool ownEcho = false;                 // sent from our own address and port as COMPUTER<00>
+};
+
+// Receives browser-mailslot writes on the mailslot's reader thread, one at a
+// time. It must do bounded work and never wait for the network: the reader
+// takes every datagram off the socket.
+class IBrowseSink {
+ public:
+  virtual ~IBrowseSink() = default;
+  virtual void OnBrowseDatagram(const BrowseDatagram& datagram) = 0;
 };
 
 // The receive ladder and the queue of mailslot messages. Thread-safe: one
@@ -95,6 +122,10 @@ class MailslotQueue {
   // The addresses datagrams of our own come from (our interfaces, our bound
   // port); set before the reader thread starts.
   void SetOwnSources(std::vector<Ipv4Address> addresses, uint16_t port);
+  // Where browser-mailslot writes go (null: nowhere, they count as another
+  // mailslot). Set it before the reader thread starts; the sink must outlive
+  // the queue's use.
+  void SetBrowseSink(IBrowseSink* sink) { browseSink_ = sink; }
 
   // Runs one UDP payload up the ladder; queues its mailslot message or counts
   // the drop. Without a source address the echo rung is skipped.
@@ -120,6 +151,7 @@ class MailslotQueue {
 
  private:
   // The ladder without the queue: the mailslot message on success.
+  // A browser-mailslot write goes to the browse sink here (kBrowse).
   MailslotDrop Classify(std::span<const uint8_t> udpPayload,
                         const std::optional<SocketAddress>& source,
                         std::span<const uint8_t>* message, bool* lengthMismatch) const;
@@ -132,6 +164,7 @@ class MailslotQueue {
   size_t maxBytes_;
   std::vector<Ipv4Address> ownAddresses_;
   uint16_t ownPort_ = 0;
+  std::atomic<IBrowseSink*> browseSink_{nullptr};
 
   mutable std::mutex mutex_;
   std::deque<std::vector<uint8_t>> messages_;
@@ -182,6 +215,9 @@ class MailslotEndpoint {
   // 138 through it), else null.
   IUdpSocket* Socket() { return socket_.get(); }
   SocketAddress LocalAddress() const;
+
+  // See MailslotQueue::SetBrowseSink; call before OpenMessageSlot.
+  void SetBrowseSink(IBrowseSink* sink) { queue_.SetBrowseSink(sink); }
 
   MailslotQueue& Queue() { return queue_; }
   MailslotCounters Counters() const { return queue_.Counters(); }

@@ -9,6 +9,14 @@
 //   interop_peer receive N [--timeout S]    own the mailslot (and answer for our names, as the
 //                                           program does), print N Message records as they
 //                                           are drained (ShowResponse on); exit 0 when N came
+//   interop_peer browse [--seconds N] [--request]
+//                                           own the mailslot and answer for our names, as the
+//                                           program does; hear announcements into the table and
+//                                           announce ourselves (comment: smb.conf's server
+//                                           string); print "heard: WORKGROUP\NAME comment" when a
+//                                           computer appears and "gone: ..." when it goes; with
+//                                           --request ask the workgroup to announce at start;
+//                                           until killed or N seconds passed (then going down)
 //
 // Texts on the command line may hold \r, \n, \t, \\ and \xHH escapes; record fields are
 // printed with the same escapes.
@@ -21,11 +29,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "EscapeText.h"
+#include "directory/AnnouncementTable.h"
 #include "platform/MessageBox.h"
 #include "platform/linux/IconvCodePage.h"
 #include "platform/linux/LinuxNetwork.h"
@@ -34,6 +44,8 @@
 #include "receive/SlotReader.h"
 #include "send/MessageSender.h"
 #include "settings/Profile.h"
+#include "transport/Announcer.h"
+#include "transport/BrowseListener.h"
 #include "transport/MailslotEndpoint.h"
 #include "transport/Messenger.h"
 #include "transport/linux/NbnsIdentity.h"
@@ -48,7 +60,8 @@ void OnSignal(int) { g_stop = 1; }
 
 struct Options {
   std::string smbConf = std::string(linux::kDefaultSmbConfPath);
-  double seconds = -1;  // respond: run time; receive: timeout
+  double seconds = -1;   // respond: run time; receive: timeout
+  bool request = false;  // browse: ask for announcements at start
   std::vector<std::string> args;
 };
 
@@ -58,7 +71,8 @@ int Usage() {
                "       interop_peer [--smbconf PATH] check NAME\n"
                "       interop_peer [--smbconf PATH] resolve NAME [SUFFIX-HEX]\n"
                "       interop_peer [--smbconf PATH] send SENDER RECEIVER TEXT\n"
-               "       interop_peer [--smbconf PATH] receive N [--timeout SECONDS]\n");
+               "       interop_peer [--smbconf PATH] receive N [--timeout SECONDS]\n"
+               "       interop_peer [--smbconf PATH] browse [--seconds N] [--request]\n");
   return 2;
 }
 
@@ -69,6 +83,8 @@ bool ParseOptions(int argc, char** argv, Options& o) {
       o.smbConf = argv[++i];
     } else if ((a == "--seconds" || a == "--timeout") && i + 1 < argc) {
       o.seconds = std::atof(argv[++i]);
+    } else if (a == "--request") {
+      o.request = true;
     } else {
       o.args.push_back(a);
     }
@@ -259,6 +275,78 @@ int Receive(const Options& o) {
   return got >= wanted ? 0 : 1;
 }
 
+int Browse(const Options& o) {
+  if (o.args.size() != 1) return Usage();
+  linux::LinuxNetwork network;
+  linux::SystemSources sources;
+  sources.smbConfPath = o.smbConf;
+  linux::LinuxSystemInfo system(sources);
+  Identity identity = linux::LoadIdentity(system, o.smbConf);
+  AnnouncerOptions options;
+  options.comment = system.ServerComment();
+  AnnouncementTable table;
+  Announcer announcer(network, identity, options);
+  BrowseListener listener;
+  listener.AddHandler(&table);
+  listener.AddHandler(&announcer);
+  table.SetRequester([&announcer] { announcer.RequestAnnouncements(); });
+  MailslotEndpoint endpoint(network, identity);
+  endpoint.SetBrowseSink(&listener);
+  if (endpoint.OpenMessageSlot() != 1) {
+    std::printf("mailslot: not owned (%s)\n", BindFailureText(endpoint.OpenFailure()));
+    return 2;
+  }
+  // As the program does: announce only while we answer for our names.
+  linux::NbnsResponderService responder(identity, network);
+  linux::ResponderState state = responder.Start();
+  std::printf("computer: %s\nworkgroup: %s\ncomment: %s\nresponder: %s\n",
+              identity.computerName.c_str(), identity.workgroup.c_str(),
+              Escape(options.comment).c_str(), linux::ResponderStateText(state));
+  if (state == linux::ResponderState::kRunning) announcer.Start(endpoint.Socket());
+  std::printf("announcer: %s\n", announcer.Running() ? "running" : "off");
+  if (o.request) table.RequestAnnouncements();
+
+  // (workgroup, computer) -> comment; printed WORKGROUP\NAME with each part escaped.
+  using Hosts = std::map<std::pair<std::string, std::string>, std::string>;
+  auto label = [](const std::pair<std::string, std::string>& k) {
+    return Escape(k.first) + "\\" + Escape(k.second);
+  };
+  Hosts known;
+  auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    Hosts now;
+    for (const AnnouncedHost& h : table.AnnouncedHosts())
+      now[{h.workgroup, h.computer}] = h.comment;
+    for (const auto& [name, comment] : now) {
+      auto it = known.find(name);
+      if (it == known.end() || it->second != comment)
+        std::printf("heard: %s %s\n", label(name).c_str(), Escape(comment).c_str());
+    }
+    for (const auto& [name, comment] : known)
+      if (!now.contains(name)) std::printf("gone: %s\n", label(name).c_str());
+    known = std::move(now);
+    if (g_stop || (o.seconds >= 0 && static_cast<double>(ElapsedMs(start)) >= o.seconds * 1000))
+      break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  announcer.Stop();
+  responder.Stop();
+  endpoint.CloseMessageSlot();
+  AnnouncerCounters a = announcer.Counters();
+  AnnouncementTableCounters t = table.Counters();
+  BrowseCounters b = listener.Counters();
+  std::printf(
+      "browse-datagrams: %llu\nundecodable: %llu\nannouncements-sent: %llu\nanswers: %llu\n"
+      "requests-heard: %llu\nrequests-sent: %llu\ntable-added: %llu\ntable-removed: %llu\n"
+      "misaddressed: %llu\n",
+      static_cast<unsigned long long>(b.datagrams), static_cast<unsigned long long>(b.undecodable),
+      static_cast<unsigned long long>(a.announcements), static_cast<unsigned long long>(a.answers),
+      static_cast<unsigned long long>(a.requestsHeard),
+      static_cast<unsigned long long>(a.requestsSent), static_cast<unsigned long long>(t.added),
+      static_cast<unsigned long long>(t.removed), static_cast<unsigned long long>(t.misaddressed));
+  return 0;
+}
+
 int Run(int argc, char** argv) {
   Options o;
   if (!ParseOptions(argc, argv, o)) return Usage();
@@ -273,6 +361,7 @@ int Run(int argc, char** argv) {
   if (cmd == "resolve") return Resolve(o);
   if (cmd == "send") return Send(o);
   if (cmd == "receive") return Receive(o);
+  if (cmd == "browse") return Browse(o);
   return Usage();
 }
 

@@ -3,6 +3,7 @@
 // frame builder. The builder is written from the wire tables directly and
 // shares no code with the production encoders, so each checks the other.
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <stdexcept>
@@ -61,6 +62,10 @@ inline void Put16Be(Bytes& b, size_t at, unsigned v) {
 inline void Put16Le(Bytes& b, size_t at, unsigned v) {
   b.at(at) = static_cast<uint8_t>(v);
   b.at(at + 1) = static_cast<uint8_t>(v >> 8);
+}
+inline void Put32Le(Bytes& b, size_t at, uint32_t v) {
+  Put16Le(b, at, v & 0xFFFF);
+  Put16Le(b, at + 2, v >> 16);
 }
 
 // 34-byte second-level name, empty scope: upper-case, blank pad to 15, suffix.
@@ -178,6 +183,82 @@ inline Bytes ReferenceExampleFrame() {
       "00 00 00 02 00 22 00 5c 4d 41 49 4c 53 4c 4f 54"  // prio 0, class 2, BCC 34, name
       "5c 4d 45 53 53 4e 47 52 00 00 41 4c 49 43 45 00"  // NUL, pad, "ALICE" NUL
       "42 4f 42 00 48 65 6c 6c 6f");                     // "BOB" NUL "Hello"
+}
+
+// ---- Browser frames (data of \MAILSLOT\BROWSE and \MAILSLOT\LANMAN writes) ----
+
+// A 16-byte name field: the text, then `fill` bytes (a NUL first unless the
+// text fills all 16).
+inline Bytes Field16(std::string_view text, uint8_t fill = 0) {
+  Bytes b(text.begin(), text.end());
+  b.resize(16, fill);
+  if (text.size() < 16) b[text.size()] = 0;
+  return b;
+}
+
+// Host (0x01), local master (0x0F) or domain (0x0C) announcement, field by field.
+struct AnnounceFrame {
+  uint8_t opcode = 0x01;
+  uint8_t updateCount = 0;
+  uint32_t periodicity = 720000;  // 12 minutes
+  Bytes name = Field16("ALICEPC");
+  uint8_t versionMajor = 6;
+  uint8_t versionMinor = 1;
+  uint32_t serverType = 0x00001003;
+  uint8_t browserMajor = 0x0F;
+  uint8_t browserMinor = 0x01;
+  uint16_t signature = 0xAA55;
+  Bytes tail = Str("Front desk") + Bytes{0};  // comment (or master name) and its NUL
+};
+
+inline Bytes Announce(const AnnounceFrame& f) {
+  Bytes b(32, 0);
+  b[0] = f.opcode;                                         // 0  opcode
+  b[1] = f.updateCount;                                    // 1  UpdateCount
+  Put32Le(b, 2, f.periodicity);                            // 2  Periodicity
+  std::copy(f.name.begin(), f.name.end(), b.begin() + 6);  // 6 ServerName (16)
+  b[22] = f.versionMajor;                                  // 22 OS version
+  b[23] = f.versionMinor;                                  // 23
+  Put32Le(b, 24, f.serverType);                            // 24 ServerType
+  b[28] = f.browserMajor;                                  // 28 browser version
+  b[29] = f.browserMinor;                                  // 29
+  Put16Le(b, 30, f.signature);                             // 30 Signature
+  b.insert(b.end(), f.tail.begin(), f.tail.end());         // 32 Comment
+  return b;
+}
+
+// AnnouncementRequest: 02, reserved, the name and its NUL.
+inline Bytes AnnounceRequest(std::string_view name, uint8_t reserved = 0) {
+  return Bytes{0x02, reserved} + Str(name) + Bytes{0};
+}
+
+// LAN Manager host announcement (\MAILSLOT\LANMAN).
+inline Bytes LanmanAnnounce(uint32_t serverType, uint16_t seconds, std::string_view name,
+                            std::string_view comment) {
+  Bytes b(9, 0);
+  b[0] = 0x01;                // 0 opcode
+  Put32Le(b, 1, serverType);  // 1 ServerType
+  b[5] = 4;                   // 5 OS major
+  b[6] = 0;                   // 6 OS minor
+  Put16Le(b, 7, seconds);     // 7 Periodicity, seconds
+  return b + Str(name) + Bytes{0} + Str(comment) + Bytes{0};
+}
+
+// A whole UDP payload carrying browser-frame data: an unpadded SMB write to
+// `mailslot` in a datagram of type `type` from `source` to `destination`.
+inline Bytes BrowseDatagramFrame(const Bytes& data, Bytes destination,
+                                 Bytes source = Name34("ALICEPC", 0x00),
+                                 std::string mailslot = "\\MAILSLOT\\BROWSE", uint8_t type = 0x11) {
+  SmbFrame s;
+  s.mailslot = std::move(mailslot);
+  s.pad = 0;
+  s.data = data;
+  DgmFrame d;
+  d.type = type;
+  d.source = std::move(source);
+  d.destination = std::move(destination);
+  d.userData = Smb(s);
+  return Dgm(d);
 }
 
 }  // namespace vantrel::testframes

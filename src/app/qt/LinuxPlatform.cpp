@@ -6,6 +6,7 @@
 #include "settings/Options.h"
 #include "transport/MessageSession.h"
 #include "transport/PopupText.h"
+#include "transport/BrowseFrames.h"
 #include "transport/linux/NbnsIdentity.h"
 #include "transport/linux/NbnsNameCheck.h"
 
@@ -21,6 +22,20 @@ AutostartConfig Autostart() {
   return config;
 }
 
+// The comment we announce: smb.conf's server string in the system code page,
+// cut between characters to what a host announcement holds.
+AnnouncerOptions Announcing(linux::LinuxSystemInfo& system, ICodePage& codePage) {
+  AnnouncerOptions options;
+  std::string utf8 = system.ServerComment();
+  for (;;) {
+    options.comment = codePage.FromUtf8(system.AnsiCodePage(), utf8).bytes;
+    if (options.comment.size() <= kMaxBrowseComment) return options;
+    size_t n = utf8.size() - 1;
+    while (n > 0 && (static_cast<unsigned char>(utf8[n]) & 0xC0) == 0x80) --n;
+    utf8.resize(n);
+  }
+}
+
 }  // namespace
 
 LinuxPlatform::LinuxPlatform()
@@ -30,6 +45,7 @@ LinuxPlatform::LinuxPlatform()
       autostart_(Autostart()),
       profile_(registry_),
       nameCheck_(linux::MakeNameCheck(identity_, network_)),
+      announcer_(network_, identity_, Announcing(system_, codePage_)),
       mailslot_(network_, identity_),
       slotReader_(mailslot_, system_, box_),
       messenger_(*nameCheck_, network_, identity_, &mailslot_),
@@ -40,6 +56,10 @@ LinuxPlatform::LinuxPlatform()
       responder_(identity_, network_) {
   registry_.CreateKey(RootKey::CurrentUser, kProgramKey);
   system_.SetBeepHandler([] { QApplication::beep(); });
+  browseListener_.AddHandler(&announcements_);
+  browseListener_.AddHandler(&announcer_);
+  mailslot_.SetBrowseSink(&browseListener_);
+  announcements_.SetRequester([this] { announcer_.RequestAnnouncements(); });
 }
 
 LinuxPlatform::~LinuxPlatform() { Close(); }
@@ -49,6 +69,7 @@ void LinuxPlatform::Close() {
   ui::AbandonPendingBoxes();
   sendQueue_.Stop();
   StopSessionListener();
+  announcer_.Stop();  // says we go down, from the mailslot's socket
   responder_.Stop();
   mailslot_.CloseMessageSlot();
   if (hive_.hive) hive_.hive->Close();
@@ -66,6 +87,10 @@ void LinuxPlatform::StartResponder() {
   // Where nmbd (or another program) holds UDP 137 it answers for this host;
   // the responder then simply does not run.
   responder_.Start();
+  // We announce this computer only where we speak for it: we hold UDP 138
+  // and answer its names (where nmbd runs, it announces the host itself).
+  if (responder_.State() == linux::ResponderState::kRunning && mailslot_.IsOpen())
+    announcer_.Start(mailslot_.Socket());
 }
 
 void LinuxPlatform::StartSessionListener(std::function<void(std::string)> deliver) {
@@ -131,6 +156,7 @@ AppServices LinuxPlatform::Services() {
     return QueueAnswer(sender, receiver, text);
   };
   s.directory = &directory_;
+  s.announcements = &announcements_;
   s.hook = &hook_;
   s.startReceiving = [this] { StartResponder(); };
   s.startTextIntake = [this](std::function<void(std::string)> deliver) {

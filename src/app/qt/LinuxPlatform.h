@@ -3,13 +3,17 @@
 // settings hive, the autostart entry, system information from Samba's
 // configuration and the locale, code-page conversion, the network, the local
 // mailslot and its reader, the name check, the sender of datagrams with its
-// background queue, the NetBIOS name responder, and the session listener that
-// takes messages sent over the NetBIOS session service.
+// background queue, the NetBIOS name responder, the session listener that
+// takes messages sent over the NetBIOS session service, and browsing by
+// announcement: the browse listener on the mailslot's reader, the table of
+// announced computers, and our own announcer (running only while we hold UDP
+// 138 and answer for this host's names).
 
 #include <memory>
 #include <string>
 
 #include "app/qt/MessengerApp.h"
+#include "directory/AnnouncementTable.h"
 #include "directory/NetEnum.h"
 #include "platform/linux/IconvCodePage.h"
 #include "platform/linux/LinuxNetwork.h"
@@ -21,6 +25,8 @@
 #include "send/MessageSender.h"
 #include "send/SendQueue.h"
 #include "settings/Profile.h"
+#include "transport/Announcer.h"
+#include "transport/BrowseListener.h"
 #include "transport/Identity.h"
 #include "transport/MailslotEndpoint.h"
 #include "transport/Messenger.h"
@@ -67,6 +73,10 @@ class LinuxPlatform {
   Profile profile_;
   ui::QtMessageBox box_;
   std::unique_ptr<NameCheckImpl> nameCheck_;
+  // Before the mailslot: its reader thread hands browse frames to them.
+  AnnouncementTable announcements_;
+  Announcer announcer_;
+  BrowseListener browseListener_;
   MailslotEndpoint mailslot_;
   SlotReader slotReader_;
   Messenger messenger_;

@@ -28,6 +28,7 @@
 class QWidget;
 
 namespace vantrel {
+class IAnnouncementSource;
 class INetworkDirectory;
 }  // namespace vantrel
 
@@ -56,6 +57,9 @@ struct AppServices {
   // empty: sendDatagram.
   SendDatagramFunction sendAnswer;
   INetworkDirectory* directory = nullptr;
+  // The computers heard announcing themselves (merged into the network
+  // enumeration); null: none.
+  IAnnouncementSource* announcements = nullptr;
   IHookLibrary* hook = nullptr;
   // Runs once the mode is known to receive (the NetBIOS name responder).
   std::function<void()> startReceiving;

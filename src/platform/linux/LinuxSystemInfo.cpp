@@ -180,7 +180,8 @@ LinuxSystemInfo::LinuxSystemInfo(SystemSources sources, IClock* clock)
   if (!sources_.hostName) sources_.hostName = SystemHostName;
   if (!sources_.environment) sources_.environment = SystemEnvironment;
   samba_ = SambaConfig::Load(sources_.smbConfPath);
-  computerName_ = ComputerNameFrom(samba_.NetbiosName(), sources_.hostName());
+  hostName_ = sources_.hostName();
+  computerName_ = ComputerNameFrom(samba_.NetbiosName(), hostName_);
   locale_ = LocaleFromEnvironment(sources_.environment);
   languageId_ = LanguageIdFromLocale(locale_);
   codePage_ = AnsiCodePageForLanguage(languageId_);
@@ -189,6 +190,11 @@ LinuxSystemInfo::LinuxSystemInfo(SystemSources sources, IClock* clock)
 LinuxSystemInfo::~LinuxSystemInfo() = default;
 
 std::string LinuxSystemInfo::ComputerName() { return computerName_; }
+
+std::string LinuxSystemInfo::ServerComment() const {
+  std::optional<std::string> text = samba_.ServerString();
+  return text ? ExpandServerString(*text, hostName_, computerName_) : std::string();
+}
 
 uint32_t LinuxSystemInfo::PlatformId() { return VER_PLATFORM_WIN32_WINDOWS; }
 

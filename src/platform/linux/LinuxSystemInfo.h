@@ -54,6 +54,10 @@ class LinuxSystemInfo : public ISystemInfo {
   // The Samba configuration read at construction (workgroup, WINS, interfaces).
   const SambaConfig& Samba() const { return samba_; }
   std::string Workgroup() const { return samba_.Workgroup(); }
+  // The comment this computer announces itself with: smb.conf's "server
+  // string" with %h and %L filled in (UTF-8, as smb.conf is written); empty
+  // when it is unset.
+  std::string ServerComment() const;
   // The locale name the language was taken from ("C" when none is set).
   const std::string& LocaleName() const { return locale_; }
 
@@ -63,6 +67,7 @@ class LinuxSystemInfo : public ISystemInfo {
   IClock* clock_;
   SambaConfig samba_;
   std::string computerName_;
+  std::string hostName_;
   std::string locale_;
   uint16_t languageId_;
   uint32_t codePage_;

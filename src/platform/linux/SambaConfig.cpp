@@ -106,6 +106,34 @@ std::vector<std::string> SambaConfig::WinsServers() const {
   return SplitSambaList(Global("wins server").value_or(""));
 }
 
+std::optional<std::string> SambaConfig::ServerString() const { return Global("server string"); }
+
+std::string ExpandServerString(std::string_view text, std::string_view hostName,
+                               std::string_view netbiosName) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    switch (text[i + 1]) {
+      case 'h':
+        out += hostName;
+        break;
+      case 'L':
+        out += netbiosName;
+        break;
+      case 'v':
+        break;
+      default:
+        out += text.substr(i, 2);
+        break;
+    }
+    ++i;
+  }
+  return std::string(Trim(out));
+}
+
 std::vector<std::string> SplitSambaList(std::string_view text) {
   std::vector<std::string> items;
   std::string item;

@@ -1,6 +1,7 @@
 #pragma once
 // The [global] section of Samba's configuration file, as far as the program
-// takes names from it: netbios name, workgroup, interfaces, wins server.
+// takes names from it: netbios name, workgroup, interfaces, wins server,
+// server string.
 //
 // Read as Samba reads it: lines starting with ';' or '#' are comments; a line
 // ending with a backslash continues on the next one; "[name]" starts a
@@ -41,6 +42,9 @@ class SambaConfig {
   // "interfaces" and "wins server" as lists (see SplitSambaList).
   std::vector<std::string> Interfaces() const;
   std::vector<std::string> WinsServers() const;
+  // "server string" as written; nothing when unset (Samba's own default,
+  // "Samba %v", describes Samba, not this program).
+  std::optional<std::string> ServerString() const;
 
  private:
   std::map<std::string, std::string> global_;  // canonical name -> value
@@ -52,6 +56,12 @@ std::string CanonicalSambaName(std::string_view name);
 // A Samba list: items separated by blanks, tabs, commas or semicolons; a
 // double-quoted item may hold separators. Empty items are dropped.
 std::vector<std::string> SplitSambaList(std::string_view text);
+
+// A "server string" with the substitutions that make sense outside Samba:
+// %h the host name, %L the NetBIOS name; %v (Samba's version) is dropped;
+// any other "%x" stays as written. Surrounding blanks are removed.
+std::string ExpandServerString(std::string_view text, std::string_view hostName,
+                               std::string_view netbiosName);
 
 // Upper-cases ASCII letters and cuts to 15 characters, as NetBIOS names are.
 std::string NetbiosNameForm(std::string_view name);

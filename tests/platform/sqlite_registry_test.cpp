@@ -271,6 +271,37 @@ TEST_F(HiveTest, RolledBackTransactionLeavesTheOldContent) {
   EXPECT_EQ(v.data, RegDwordBytes(5));
 }
 
+TEST_F(HiveTest, EnumerationInOrderStepsOnAndJumpsAnywhere) {
+  // Values of two keys written in turns; reading one key in order continues
+  // from the last value read, any other position is found afresh, and a write
+  // in between is seen.
+  auto hive = Open(HiveStatus::Created);
+  ASSERT_EQ(hive->CreateKey(HKCU, "Software\\A"), ERROR_SUCCESS);
+  ASSERT_EQ(hive->CreateKey(HKCU, "Software\\B"), ERROR_SUCCESS);
+  for (int i = 0; i < 200; ++i) {
+    const std::string n = std::to_string(i);
+    ASSERT_EQ(hive->SetValue(HKCU, "Software\\A", "a" + n, REG_SZ, RegStringBytes(n)), ERROR_SUCCESS);
+    ASSERT_EQ(hive->SetValue(HKCU, "Software\\B", "b" + n, REG_SZ, RegStringBytes(n)), ERROR_SUCCESS);
+  }
+  RegValue v;
+  for (uint32_t i = 0; i < 200; ++i) {
+    ASSERT_EQ(hive->EnumValue(HKCU, "Software\\A", i, &v), ERROR_SUCCESS);
+    EXPECT_EQ(v.name, "a" + std::to_string(i));
+  }
+  EXPECT_EQ(hive->EnumValue(HKCU, "Software\\A", 200, &v), ERROR_NO_MORE_ITEMS);
+  ASSERT_EQ(hive->EnumValue(HKCU, "Software\\B", 7, &v), ERROR_SUCCESS);
+  EXPECT_EQ(v.name, "b7");
+  ASSERT_EQ(hive->EnumValue(HKCU, "Software\\A", 8, &v), ERROR_SUCCESS);  // another key's step
+  EXPECT_EQ(v.name, "a8");
+  ASSERT_EQ(hive->EnumValue(HKCU, "Software\\A", 3, &v), ERROR_SUCCESS);  // backwards
+  EXPECT_EQ(v.name, "a3");
+  ASSERT_EQ(hive->DeleteValue(HKCU, "Software\\A", "a4"), ERROR_SUCCESS);
+  ASSERT_EQ(hive->EnumValue(HKCU, "Software\\A", 4, &v), ERROR_SUCCESS);  // after a write
+  EXPECT_EQ(v.name, "a5");
+  ASSERT_EQ(hive->EnumValue(HKCU, "Software\\A", 5, &v), ERROR_SUCCESS);
+  EXPECT_EQ(v.name, "a6");
+}
+
 TEST_F(HiveTest, AnotherThreadSeesNoHalfOfATransaction) {
   auto hive = Open(HiveStatus::Created);
   const char* key = "Software\\T";

@@ -1,5 +1,6 @@
 #include "platform/linux/SqliteRegistry.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/linux/XdgPaths.h"
 
 #include <fcntl.h>
@@ -56,19 +57,21 @@ constexpr const char* kSetValue =
     "INSERT INTO reg_values(key_id, name, folded, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
     " ON CONFLICT(key_id, folded) DO UPDATE SET type = excluded.type, data = excluded.data";
 constexpr const char* kDeleteValue = "DELETE FROM reg_values WHERE key_id = ?1 AND folded = ?2";
+// Enumeration goes by position; the next position after the last one read
+// continues from its row (a step through the index below), so that reading
+// a whole key is linear, not a sort and a skip for every value.
 constexpr const char* kEnumValue =
-    "SELECT name, type, data FROM reg_values WHERE key_id = ?1 ORDER BY id LIMIT 1 OFFSET ?2";
+    "SELECT name, type, data, id FROM reg_values WHERE key_id = ?1 ORDER BY id LIMIT 1 OFFSET ?2";
+constexpr const char* kEnumValueAfter =
+    "SELECT name, type, data, id FROM reg_values WHERE key_id = ?1 AND id > ?2 ORDER BY id LIMIT 1";
+// Added to hives of every age at open (an index changes nothing an older
+// program reads).
+constexpr const char* kOrderIndexSql =
+    "CREATE INDEX IF NOT EXISTS reg_values_order ON reg_values(key_id, id)";
 constexpr const char* kCountValues = "SELECT count(*) FROM reg_values WHERE key_id = ?1";
-constexpr const char* kAllStatements[] = {kFindKey,        kInsertKey,  kDeleteTreeValues,
-                                          kDeleteTreeKeys, kQueryValue, kSetValue,
-                                          kDeleteValue,    kEnumValue,  kCountValues};
-
-std::string Fold(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return out;
-}
+constexpr const char* kAllStatements[] = {
+    kFindKey,  kInsertKey,   kDeleteTreeValues, kDeleteTreeKeys, kQueryValue,
+    kSetValue, kDeleteValue, kEnumValue,        kEnumValueAfter, kCountValues};
 
 // Drops leading and trailing backslashes; refuses empty components, zero bytes
 // and over-long names.
@@ -402,6 +405,7 @@ int SqliteRegistry::CommitWithRetry() {
 long SqliteRegistry::Write(const std::function<long()>& body) {
   std::lock_guard lock(mutex_);
   if (!db_) return ERROR_INVALID_HANDLE;
+  enum_.valid = false;  // positions may move
   if (inTx_) {
     if (TransactionLost()) return ERROR_CANTWRITE;
     // A savepoint keeps one operation whole inside the caller's transaction.
@@ -484,7 +488,7 @@ long SqliteRegistry::CreateKey(RootKey root, std::string_view path) {
       if (i < norm.size() && norm[i] != '\\') continue;
       std::string prefix = norm.substr(0, i);
       std::string stored;
-      int64_t id = FindKey(Fold(prefix), &stored);
+      int64_t id = FindKey(AsciiUpper(prefix), &stored);
       if (id < 0) return Fail(lastRc_, Op::Write);
       if (id == 0) {
         size_t leafStart = prefix.find_last_of('\\');
@@ -493,7 +497,7 @@ long SqliteRegistry::CreateKey(RootKey root, std::string_view path) {
         Stmt ins(*this, kInsertKey);
         if (!ins.ok()) return Fail(lastRc_, Op::Write);
         ins.Text(1, stored);
-        ins.Text(2, Fold(prefix));
+        ins.Text(2, AsciiUpper(prefix));
         if (ins.Step() != SQLITE_DONE) return Fail(lastRc_, Op::Write);
       }
       parentPath = stored;
@@ -514,7 +518,7 @@ long SqliteRegistry::DeleteKey(RootKey root, std::string_view path) {
   std::string norm;
   if (!NormalisePath(path, &norm)) return ERROR_INVALID_PARAMETER;
   if (norm.empty()) return ERROR_ACCESS_DENIED;  // the root itself stays
-  std::string folded = Fold(norm);
+  std::string folded = AsciiUpper(norm);
   // Every key below sorts between "PATH\" and "PATH]" (']' follows '\').
   std::string low = folded + '\\';
   std::string high = folded + ']';
@@ -539,7 +543,7 @@ long SqliteRegistry::DeleteKey(RootKey root, std::string_view path) {
 
 long SqliteRegistry::ReadInKey(const std::string& norm, const std::function<long(int64_t)>& body) {
   return Read([&]() -> long {
-    int64_t id = FindKey(Fold(norm));
+    int64_t id = FindKey(AsciiUpper(norm));
     if (id < 0) return Fail(lastRc_, Op::Read);
     return id == 0 ? ERROR_FILE_NOT_FOUND : body(id);
   });
@@ -547,7 +551,7 @@ long SqliteRegistry::ReadInKey(const std::string& norm, const std::function<long
 
 long SqliteRegistry::WriteInKey(const std::string& norm, const std::function<long(int64_t)>& body) {
   return Write([&]() -> long {
-    int64_t id = FindKey(Fold(norm));
+    int64_t id = FindKey(AsciiUpper(norm));
     if (id < 0) return Fail(lastRc_, Op::Write);
     return id == 0 ? ERROR_FILE_NOT_FOUND : body(id);
   });
@@ -562,7 +566,7 @@ long SqliteRegistry::QueryValue(RootKey root, std::string_view path, std::string
     Stmt q(*this, kQueryValue);
     if (!q.ok()) return Fail(lastRc_, Op::Read);
     q.Int(1, id);
-    q.Text(2, Fold(name));
+    q.Text(2, AsciiUpper(name));
     int rc = q.Step();
     if (rc == SQLITE_DONE) return ERROR_FILE_NOT_FOUND;
     if (rc != SQLITE_ROW) return Fail(rc, Op::Read);
@@ -581,7 +585,7 @@ long SqliteRegistry::SetValue(RootKey root, std::string_view path, std::string_v
     if (!set.ok()) return Fail(lastRc_, Op::Write);
     set.Int(1, id);
     set.Text(2, name);
-    set.Text(3, Fold(name));
+    set.Text(3, AsciiUpper(name));
     set.Int(4, type);
     set.Blob(5, data);
     if (set.Step() != SQLITE_DONE) return Fail(lastRc_, Op::Write);
@@ -597,7 +601,7 @@ long SqliteRegistry::DeleteValue(RootKey root, std::string_view path, std::strin
     Stmt del(*this, kDeleteValue);
     if (!del.ok()) return Fail(lastRc_, Op::Write);
     del.Int(1, id);
-    del.Text(2, Fold(name));
+    del.Text(2, AsciiUpper(name));
     if (del.Step() != SQLITE_DONE) return Fail(lastRc_, Op::Write);
     return sqlite3_changes(db_) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
   });
@@ -608,14 +612,18 @@ long SqliteRegistry::EnumValue(RootKey root, std::string_view path, uint32_t ind
   std::string norm;
   if (!NormalisePath(path, &norm)) return ERROR_INVALID_PARAMETER;
   return ReadInKey(norm, [&](int64_t id) -> long {
-    Stmt q(*this, kEnumValue);
+    const bool next = enum_.valid && enum_.key == id && index > 0 && enum_.index == index - 1;
+    Stmt q(*this, next ? kEnumValueAfter : kEnumValue);
     if (!q.ok()) return Fail(lastRc_, Op::Read);
     q.Int(1, id);
-    q.Int(2, index);
+    q.Int(2, next ? enum_.row : int64_t{index});
     int rc = q.Step();
+    enum_.valid = false;
     if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
     if (rc != SQLITE_ROW) return Fail(rc, Op::Read);
-    return q.ColValue(out) ? ERROR_SUCCESS : ERROR_BADDB;
+    if (!q.ColValue(out)) return ERROR_BADDB;
+    enum_ = {true, id, index, q.ColInt(3)};
+    return ERROR_SUCCESS;
   });
 }
 
@@ -851,6 +859,9 @@ struct HiveOpener {
                     sqlite3_errmsg(db));
       }
     }
+    // Only speeds up reading; a file without the tables for it is found damaged
+    // below, when the statements are prepared.
+    ExecOn(db, kOrderIndexSql);
     rc = ExecOn(db, "COMMIT");
     if (rc != SQLITE_OK) {
       ExecOn(db, "ROLLBACK");

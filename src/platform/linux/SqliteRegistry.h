@@ -105,6 +105,14 @@ class SqliteRegistry : public IRegistry {
   sqlite3* db_;
   std::string path_;
   std::vector<std::pair<const char*, sqlite3_stmt*>> stmts_;
+  // Where the last EnumValue stopped, so that the next position continues
+  // from there; any write forgets it.
+  struct EnumCursor {
+    bool valid = false;
+    int64_t key = 0;
+    uint32_t index = 0;
+    int64_t row = 0;
+  } enum_;
   bool inTx_ = false;
   bool txBroken_ = false;
   int lastRc_ = 0;  // SQLite code of the last failure inside a body

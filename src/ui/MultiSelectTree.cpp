@@ -1,0 +1,329 @@
+#include "ui/MultiSelectTree.h"
+
+#include <QItemSelection>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <algorithm>
+
+namespace vantrel::ui {
+namespace {
+
+QTreeWidgetItem* Q(uimodel::TreeItem item) { return static_cast<QTreeWidgetItem*>(item); }
+
+}  // namespace
+
+CMultiSelectTree::CMultiSelectTree(QWidget* parent) : QTreeWidget(parent), rules_(*this) {
+  // Clicks and keys only move the current item; the bits are ours.
+  setSelectionMode(QAbstractItemView::NoSelection);
+  setHeaderHidden(true);
+  setDragEnabled(false);
+  connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+          &CMultiSelectTree::OnCurrentChanged);
+  connect(model(), &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { ItemsGoing(); });
+  connect(model(), &QAbstractItemModel::modelAboutToBeReset, this, [this] { ItemsGoing(); });
+}
+
+CMultiSelectTree::~CMultiSelectTree() = default;
+
+CMultiSelectTree* CMultiSelectTree::TakePlaceOf(QTreeWidget* control) {
+  if (!control) return nullptr;
+  auto* tree = new CMultiSelectTree(control->parentWidget());
+  tree->setObjectName(control->objectName());
+  // The control id and whatever else the builder attached.
+  for (const QByteArray& name : control->dynamicPropertyNames()) {
+    tree->setProperty(name.constData(), control->property(name.constData()));
+  }
+  tree->setGeometry(control->geometry());
+  tree->setFocusPolicy(control->focusPolicy());
+  tree->setRootIsDecorated(control->rootIsDecorated());
+  tree->setHeaderHidden(control->isHeaderHidden());
+  tree->setEnabled(control->isEnabled());
+  if (control->testAttribute(Qt::WA_SetFont)) tree->setFont(control->font());
+  if (control->testAttribute(Qt::WA_WState_ExplicitShowHide) && control->isHidden()) tree->hide();
+  QWidget::setTabOrder(control, tree);
+  delete control;
+  return tree;
+}
+
+CMultiSelectTree::Batch::Batch(CMultiSelectTree* tree) : tree_(tree) { ++tree_->batchDepth_; }
+
+CMultiSelectTree::Batch::~Batch() {
+  if (--tree_->batchDepth_ == 0) tree_->Flush();
+}
+
+bool CMultiSelectTree::IsItemSelected(const QTreeWidgetItem* item) const {
+  return item && IsSelected(const_cast<QTreeWidgetItem*>(item));
+}
+
+void CMultiSelectTree::SetItemSelected(QTreeWidgetItem* item, bool selected) {
+  if (!item) return;
+  SetSelected(item, selected);
+  if (batchDepth_ == 0) Flush();
+}
+
+void CMultiSelectTree::ClearSelection() {
+  Batch batch(this);
+  rules_.ClearSelection();
+}
+
+int CMultiSelectTree::SelectRange(QTreeWidgetItem* a, QTreeWidgetItem* b) {
+  Batch batch(this);
+  return rules_.SelectRange(a, b);
+}
+
+QTreeWidgetItem* CMultiSelectTree::anchor() const { return Q(rules_.anchor()); }
+
+int CMultiSelectTree::VirtualKeyCode(int qtKey, Qt::KeyboardModifiers modifiers) {
+  const bool keypad = modifiers.testFlag(Qt::KeypadModifier);
+  if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return qtKey;  // 0x41..0x5A, as Windows
+  if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) {
+    return keypad ? 0x60 + (qtKey - Qt::Key_0) : qtKey;  // 0x30..0x39
+  }
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return 0x70 + (qtKey - Qt::Key_F1);
+  switch (qtKey) {
+    // Below 0x20: they leave the selection alone.
+    case Qt::Key_Backspace:
+      return 0x08;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      return 0x09;
+    case Qt::Key_Clear:
+      return 0x0C;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return 0x0D;
+    case Qt::Key_Shift:
+      return 0x10;
+    case Qt::Key_Control:
+      return 0x11;
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+      return 0x12;
+    case Qt::Key_Pause:
+      return 0x13;
+    case Qt::Key_CapsLock:
+      return 0x14;
+    case Qt::Key_Hangul:
+    case Qt::Key_Kana_Lock:
+    case Qt::Key_Katakana:
+    case Qt::Key_Hiragana:
+    case Qt::Key_Hiragana_Katakana:
+      return 0x15;
+    case Qt::Key_Kanji:
+    case Qt::Key_Hangul_Hanja:
+      return 0x19;
+    case Qt::Key_Escape:
+      return 0x1B;
+    case Qt::Key_Henkan:
+      return 0x1C;
+    case Qt::Key_Muhenkan:
+      return 0x1D;
+    case Qt::Key_Mode_switch:
+      return 0x1F;
+    // From 0x20 up: they clear the selection first.
+    case Qt::Key_Space:
+      return 0x20;
+    case Qt::Key_PageUp:
+      return 0x21;
+    case Qt::Key_PageDown:
+      return 0x22;
+    case Qt::Key_End:
+      return 0x23;
+    case Qt::Key_Home:
+      return 0x24;
+    case Qt::Key_Left:
+      return 0x25;
+    case Qt::Key_Up:
+      return uimodel::kKeyUp;
+    case Qt::Key_Right:
+      return 0x27;
+    case Qt::Key_Down:
+      return uimodel::kKeyDown;
+    case Qt::Key_Select:
+      return 0x29;
+    case Qt::Key_Print:
+      return 0x2C;
+    case Qt::Key_Insert:
+      return 0x2D;
+    case Qt::Key_Delete:
+      return 0x2E;
+    case Qt::Key_Help:
+      return 0x2F;
+    case Qt::Key_Meta:
+      return 0x5B;
+    case Qt::Key_Menu:
+      return 0x5D;
+    case Qt::Key_Asterisk:
+      return keypad ? 0x6A : 0xFF;
+    case Qt::Key_Plus:
+      return keypad ? 0x6B : 0xFF;
+    case Qt::Key_Minus:
+      return keypad ? 0x6D : 0xFF;
+    case Qt::Key_NumLock:
+      return 0x90;
+    case Qt::Key_ScrollLock:
+      return 0x91;
+    default:
+      return 0xFF;
+  }
+}
+
+void CMultiSelectTree::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    // Other buttons neither move the caret nor touch the selection.
+    setFocus(Qt::MouseFocusReason);
+    event->accept();
+    return;
+  }
+  bool onButton = false;
+  const uimodel::TreeHit hit = HitTest(event->position().toPoint(), &onButton);
+  const Qt::KeyboardModifiers keys = event->modifiers();
+  Batch batch(this);
+  rules_.OnLeftButtonDown(
+      {.ctrl = keys.testFlag(Qt::ControlModifier), .shift = keys.testFlag(Qt::ShiftModifier)}, hit,
+      [&] {
+        // The indentation before an item does nothing but take the focus.
+        if (hit.item && !hit.onItem && !onButton) {
+          setFocus(Qt::MouseFocusReason);
+          return;
+        }
+        QTreeWidget::mousePressEvent(event);
+      });
+}
+
+void CMultiSelectTree::mouseMoveEvent(QMouseEvent* event) {
+  // Dragging with a button held neither selects nor moves the caret.
+  if (event->buttons() != Qt::NoButton) {
+    event->accept();
+    return;
+  }
+  QTreeWidget::mouseMoveEvent(event);
+}
+
+void CMultiSelectTree::keyPressEvent(QKeyEvent* event) {
+  const int code = VirtualKeyCode(event->key(), event->modifiers());
+  const bool shift = event->modifiers().testFlag(Qt::ShiftModifier);
+  bool handledByDefault = false;
+  Batch batch(this);
+  rules_.OnKeyDown(code, shift, [&] {
+    handledByDefault = true;
+    QTreeWidget::keyPressEvent(event);
+  });
+  if (!handledByDefault) event->accept();
+}
+
+uimodel::TreeHit CMultiSelectTree::HitTest(const QPoint& pos, bool* onButton) const {
+  *onButton = false;
+  const QModelIndex index = indexAt(pos);
+  QTreeWidgetItem* item = itemFromIndex(index);
+  if (!item) return {};
+  const QRect cell = visualRect(index);
+  if (cell.contains(pos)) return {item, true};
+  // The expand button sits in the indentation step just before the item.
+  *onButton =
+      item->childCount() > 0 && pos.x() < cell.left() && pos.x() >= cell.left() - indentation();
+  return {item, false};
+}
+
+void CMultiSelectTree::OnCurrentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  // The tree control's own rule: the caret carries the selected bit.
+  QTreeWidgetItem* was = itemFromIndex(previous);
+  QTreeWidgetItem* now = itemFromIndex(current);
+  if (was == now) return;
+  if (was) SetSelected(was, false);
+  if (now) SetSelected(now, true);
+  if (batchDepth_ == 0) Flush();
+}
+
+void CMultiSelectTree::ItemsGoing() {
+  Flush();
+  // The anchor may be one of the items going.
+  rules_.ResetAnchor();
+}
+
+int CMultiSelectTree::ChildCount(uimodel::TreeItem parent) const {
+  return parent ? Q(parent)->childCount() : topLevelItemCount();
+}
+
+uimodel::TreeItem CMultiSelectTree::Child(uimodel::TreeItem parent, int index) const {
+  return parent ? Q(parent)->child(index) : topLevelItem(index);
+}
+
+uimodel::TreeItem CMultiSelectTree::Parent(uimodel::TreeItem item) const {
+  return Q(item)->parent();
+}
+
+int CMultiSelectTree::IndexInParent(uimodel::TreeItem item) const {
+  return indexFromItem(Q(item)).row();
+}
+
+bool CMultiSelectTree::IsExpanded(uimodel::TreeItem item) const { return Q(item)->isExpanded(); }
+
+bool CMultiSelectTree::IsSelected(uimodel::TreeItem item) const {
+  const auto found = pending_.find(Q(item));
+  return found != pending_.end() ? found->second : Q(item)->isSelected();
+}
+
+void CMultiSelectTree::SetSelected(uimodel::TreeItem item, bool selected) {
+  QTreeWidgetItem* it = Q(item);
+  if (const auto found = pending_.find(it); found != pending_.end()) {
+    found->second = selected;
+    return;
+  }
+  if (it->isSelected() == selected) return;
+  pending_.emplace(it, selected);
+  pendingOrder_.push_back(it);
+}
+
+uimodel::TreeItem CMultiSelectTree::Caret() const { return currentItem(); }
+
+void CMultiSelectTree::SetCaret(uimodel::TreeItem item) {
+  // OnCurrentChanged moves the bit.
+  if (item) {
+    setCurrentItem(Q(item), 0, QItemSelectionModel::NoUpdate);
+  } else {
+    selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+  }
+}
+
+void CMultiSelectTree::Flush() {
+  if (pendingOrder_.empty()) return;
+  // Rows to change, per parent (null: the top level), in the order set.
+  std::unordered_map<QTreeWidgetItem*, std::vector<int>> on;
+  std::unordered_map<QTreeWidgetItem*, std::vector<int>> off;
+  for (QTreeWidgetItem* item : pendingOrder_) {
+    const bool wanted = pending_[item];
+    if (item->isSelected() == wanted) continue;
+    const int row = indexFromItem(item).row();
+    if (row >= 0) (wanted ? on : off)[item->parent()].push_back(row);
+  }
+  pending_.clear();
+  pendingOrder_.clear();
+
+  // One range per run of neighbouring rows.
+  auto ranges = [this](std::unordered_map<QTreeWidgetItem*, std::vector<int>>& rows) {
+    QItemSelection selection;
+    for (auto& [parent, list] : rows) {
+      if (!std::is_sorted(list.begin(), list.end())) std::sort(list.begin(), list.end());
+      const QModelIndex parentIndex = parent ? indexFromItem(parent) : QModelIndex();
+      size_t start = 0;
+      for (size_t i = 1; i <= list.size(); ++i) {
+        if (i < list.size() && list[i] <= list[i - 1] + 1) continue;
+        selection.append(QItemSelectionRange(model()->index(list[start], 0, parentIndex),
+                                             model()->index(list[i - 1], 0, parentIndex)));
+        start = i;
+      }
+    }
+    return selection;
+  };
+  const QItemSelection deselect = ranges(off);
+  const QItemSelection select = ranges(on);
+  if (!deselect.isEmpty()) {
+    selectionModel()->select(deselect, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+  }
+  if (!select.isEmpty()) {
+    selectionModel()->select(select, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  }
+}
+
+}  // namespace vantrel::ui

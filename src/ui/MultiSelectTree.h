@@ -1,0 +1,101 @@
+#pragma once
+// CMultiSelectTree, the tree of the Select Receiver dialog: several items can
+// be selected at once with Ctrl and Shift (uimodel::MultiSelectRules decides;
+// this widget only forwards its left-button and key presses).
+//
+// An item's selected bit is its selected state in the view; the caret is the
+// current item. As in a plain tree control, the item that becomes current is
+// selected and the one that stops being current is unselected, whatever
+// moved it. Qt's own selection handling is off (NoSelection): clicks and keys
+// only move the current item, the rules do the rest.
+//
+// Bit changes are collected and given to the view in one step (a run of
+// sibling rows per range) at the end of each event, or of a Batch:
+//
+//   {
+//     CMultiSelectTree::Batch batch(tree);
+//     for (QTreeWidgetItem* item : computers) tree->SetItemSelected(item, true);
+//   }  // one selection change for all of them
+//
+// A dialog built from a template puts it in the place of the builder's tree:
+//
+//   auto* tree = CMultiSelectTree::TakePlaceOf(
+//       ui::FindControl<QTreeWidget>(this, res::IDC_RECEIVER_TREE));
+
+#include <QTreeWidget>
+#include <unordered_map>
+#include <vector>
+
+#include "uimodel/MultiSelectRules.h"
+
+namespace vantrel::ui {
+
+class CMultiSelectTree : public QTreeWidget, private uimodel::ITreeControl {
+  Q_OBJECT
+
+ public:
+  explicit CMultiSelectTree(QWidget* parent = nullptr);
+  ~CMultiSelectTree() override;
+
+  // Makes a tree with the control's place, id, look and tab position and
+  // deletes the control; null when control is null.
+  static CMultiSelectTree* TakePlaceOf(QTreeWidget* control);
+
+  class Batch {
+   public:
+    explicit Batch(CMultiSelectTree* tree);
+    ~Batch();
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+   private:
+    CMultiSelectTree* tree_;
+  };
+
+  bool IsItemSelected(const QTreeWidgetItem* item) const;
+  void SetItemSelected(QTreeWidgetItem* item, bool selected);
+
+  // Clears the selected bit of every item, in collapsed branches too.
+  void ClearSelection();
+  // Selects the visible run from a to b, makes b current and unselects every
+  // other visible item; 1 when a run was selected, 0 when neither end is
+  // visible.
+  int SelectRange(QTreeWidgetItem* a, QTreeWidgetItem* b);
+  // The fixed end of a Shift range; null when there is none.
+  QTreeWidgetItem* anchor() const;
+
+  // The Windows virtual-key code of a key press (Up 0x26, Space 0x20, Tab
+  // 0x09, ...); keys without one count as 0xFF, among those that clear the
+  // selection.
+  static int VirtualKeyCode(int qtKey, Qt::KeyboardModifiers modifiers);
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  // uimodel::ITreeControl over the items.
+  int ChildCount(uimodel::TreeItem parent) const override;
+  uimodel::TreeItem Child(uimodel::TreeItem parent, int index) const override;
+  uimodel::TreeItem Parent(uimodel::TreeItem item) const override;
+  int IndexInParent(uimodel::TreeItem item) const override;
+  bool IsExpanded(uimodel::TreeItem item) const override;
+  bool IsSelected(uimodel::TreeItem item) const override;
+  void SetSelected(uimodel::TreeItem item, bool selected) override;
+  uimodel::TreeItem Caret() const override;
+  void SetCaret(uimodel::TreeItem item) override;
+
+  uimodel::TreeHit HitTest(const QPoint& pos, bool* onButton) const;
+  void OnCurrentChanged(const QModelIndex& current, const QModelIndex& previous);
+  void ItemsGoing();
+  void Flush();
+
+  uimodel::MultiSelectRules rules_;
+  // Bit changes not yet given to the view, in the order they were made.
+  std::unordered_map<QTreeWidgetItem*, bool> pending_;
+  std::vector<QTreeWidgetItem*> pendingOrder_;
+  int batchDepth_ = 0;
+};
+
+}  // namespace vantrel::ui

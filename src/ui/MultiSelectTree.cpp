@@ -51,6 +51,11 @@ CMultiSelectTree::Batch::~Batch() {
   if (--tree_->batchDepth_ == 0) tree_->Flush();
 }
 
+void CMultiSelectTree::TakeFocus() {
+  if (!currentItem() && topLevelItemCount() > 0) SetCaret(topLevelItem(0));
+  setFocus(Qt::OtherFocusReason);
+}
+
 bool CMultiSelectTree::IsItemSelected(const QTreeWidgetItem* item) const {
   return item && IsSelected(const_cast<QTreeWidgetItem*>(item));
 }

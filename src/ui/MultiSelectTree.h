@@ -52,6 +52,11 @@ class CMultiSelectTree : public QTreeWidget, private uimodel::ITreeControl {
     CMultiSelectTree* tree_;
   };
 
+  // Takes the keyboard focus. Without a caret, the first item becomes the
+  // caret (and so selected) at once, as a tree control does when it gains
+  // the focus, even while the window is not active yet.
+  void TakeFocus();
+
   bool IsItemSelected(const QTreeWidgetItem* item) const;
   void SetItemSelected(QTreeWidgetItem* item, bool selected);
 

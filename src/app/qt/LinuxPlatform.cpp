@@ -94,6 +94,13 @@ AppServices LinuxPlatform::Services() {
     return QueueAnswer(sender, receiver, text);
   };
   s.directory = &directory_;
+  // Until the network can be browsed: the domains and workgroups the
+  // directory knows, without computers.
+  s.refreshNetworkList = [this](bool) {
+    NetworkNameList list;
+    for (std::string& domain : directory_.EnumDomains()) list.push_back(std::move(domain));
+    return list;
+  };
   s.hook = &hook_;
   s.startReceiving = [this] { StartResponder(); };
   s.startupNotice = hive_.message;

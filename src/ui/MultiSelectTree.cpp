@@ -1,9 +1,9 @@
 #include "ui/MultiSelectTree.h"
 
-#include <QItemSelection>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <algorithm>
+#include <QStyledItemDelegate>
+#include <vector>
 
 namespace vantrel::ui {
 namespace {
@@ -12,18 +12,48 @@ QTreeWidgetItem* Q(uimodel::TreeItem item) { return static_cast<QTreeWidgetItem*
 
 }  // namespace
 
+// Paints an item with its selected bit as selected.
+class CMultiSelectTree::Delegate : public QStyledItemDelegate {
+ public:
+  explicit Delegate(CMultiSelectTree* tree) : QStyledItemDelegate(tree), tree_(tree) {}
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->state.setFlag(QStyle::State_Selected,
+                          tree_->IsItemSelected(tree_->itemFromIndex(index)));
+  }
+
+ private:
+  CMultiSelectTree* tree_;
+};
+
 CMultiSelectTree::CMultiSelectTree(QWidget* parent) : QTreeWidget(parent), rules_(*this) {
   // Clicks and keys only move the current item; the bits are ours.
   setSelectionMode(QAbstractItemView::NoSelection);
   setHeaderHidden(true);
   setDragEnabled(false);
+  // Every row of a tree control is one line high; the view need not measure
+  // each (which makes large trees slow to lay out).
+  setUniformRowHeights(true);
+  setItemDelegate(new Delegate(this));
   connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
           &CMultiSelectTree::OnCurrentChanged);
-  connect(model(), &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { ItemsGoing(); });
-  connect(model(), &QAbstractItemModel::modelAboutToBeReset, this, [this] { ItemsGoing(); });
+  connect(model(), &QAbstractItemModel::rowsAboutToBeRemoved, this, &CMultiSelectTree::RowsGoing);
+  connect(model(), &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+    changed_ = changed_ || !bits_.empty();
+    bits_.clear();
+    rules_.ResetAnchor();
+    if (batchDepth_ == 0) Flush();
+  });
 }
 
-CMultiSelectTree::~CMultiSelectTree() = default;
+CMultiSelectTree::~CMultiSelectTree() {
+  // The view's destructor deletes the items (resetting the model) after the
+  // members here are gone: nothing may reach them from then on.
+  disconnect(selectionModel(), nullptr, this, nullptr);
+  disconnect(model(), nullptr, this, nullptr);
+}
 
 CMultiSelectTree* CMultiSelectTree::TakePlaceOf(QTreeWidget* control) {
   if (!control) return nullptr;
@@ -57,7 +87,7 @@ void CMultiSelectTree::TakeFocus() {
 }
 
 bool CMultiSelectTree::IsItemSelected(const QTreeWidgetItem* item) const {
-  return item && IsSelected(const_cast<QTreeWidgetItem*>(item));
+  return item && bits_.count(item) != 0;
 }
 
 void CMultiSelectTree::SetItemSelected(QTreeWidgetItem* item, bool selected) {
@@ -240,10 +270,23 @@ void CMultiSelectTree::OnCurrentChanged(const QModelIndex& current, const QModel
   if (batchDepth_ == 0) Flush();
 }
 
-void CMultiSelectTree::ItemsGoing() {
-  Flush();
-  // The anchor may be one of the items going.
+void CMultiSelectTree::RowsGoing(const QModelIndex& parent, int first, int last) {
+  // The items going and everything below them lose their bits.
+  QTreeWidgetItem* parentItem = itemFromIndex(parent);
+  std::vector<QTreeWidgetItem*> going;
+  for (int row = first; row <= last; ++row) {
+    going.push_back(parentItem ? parentItem->child(row) : topLevelItem(row));
+  }
+  while (!going.empty()) {
+    QTreeWidgetItem* item = going.back();
+    going.pop_back();
+    if (!item) continue;
+    if (bits_.erase(item) != 0) changed_ = true;
+    for (int i = 0; i < item->childCount(); ++i) going.push_back(item->child(i));
+  }
+  // The anchor may be one of them.
   rules_.ResetAnchor();
+  if (batchDepth_ == 0) Flush();
 }
 
 int CMultiSelectTree::ChildCount(uimodel::TreeItem parent) const {
@@ -265,19 +308,12 @@ int CMultiSelectTree::IndexInParent(uimodel::TreeItem item) const {
 bool CMultiSelectTree::IsExpanded(uimodel::TreeItem item) const { return Q(item)->isExpanded(); }
 
 bool CMultiSelectTree::IsSelected(uimodel::TreeItem item) const {
-  const auto found = pending_.find(Q(item));
-  return found != pending_.end() ? found->second : Q(item)->isSelected();
+  return bits_.count(Q(item)) != 0;
 }
 
 void CMultiSelectTree::SetSelected(uimodel::TreeItem item, bool selected) {
-  QTreeWidgetItem* it = Q(item);
-  if (const auto found = pending_.find(it); found != pending_.end()) {
-    found->second = selected;
-    return;
-  }
-  if (it->isSelected() == selected) return;
-  pending_.emplace(it, selected);
-  pendingOrder_.push_back(it);
+  const bool changed = selected ? bits_.insert(Q(item)).second : bits_.erase(Q(item)) != 0;
+  changed_ = changed_ || changed;
 }
 
 uimodel::TreeItem CMultiSelectTree::Caret() const { return currentItem(); }
@@ -292,43 +328,10 @@ void CMultiSelectTree::SetCaret(uimodel::TreeItem item) {
 }
 
 void CMultiSelectTree::Flush() {
-  if (pendingOrder_.empty()) return;
-  // Rows to change, per parent (null: the top level), in the order set.
-  std::unordered_map<QTreeWidgetItem*, std::vector<int>> on;
-  std::unordered_map<QTreeWidgetItem*, std::vector<int>> off;
-  for (QTreeWidgetItem* item : pendingOrder_) {
-    const bool wanted = pending_[item];
-    if (item->isSelected() == wanted) continue;
-    const int row = indexFromItem(item).row();
-    if (row >= 0) (wanted ? on : off)[item->parent()].push_back(row);
-  }
-  pending_.clear();
-  pendingOrder_.clear();
-
-  // One range per run of neighbouring rows.
-  auto ranges = [this](std::unordered_map<QTreeWidgetItem*, std::vector<int>>& rows) {
-    QItemSelection selection;
-    for (auto& [parent, list] : rows) {
-      if (!std::is_sorted(list.begin(), list.end())) std::sort(list.begin(), list.end());
-      const QModelIndex parentIndex = parent ? indexFromItem(parent) : QModelIndex();
-      size_t start = 0;
-      for (size_t i = 1; i <= list.size(); ++i) {
-        if (i < list.size() && list[i] <= list[i - 1] + 1) continue;
-        selection.append(QItemSelectionRange(model()->index(list[start], 0, parentIndex),
-                                             model()->index(list[i - 1], 0, parentIndex)));
-        start = i;
-      }
-    }
-    return selection;
-  };
-  const QItemSelection deselect = ranges(off);
-  const QItemSelection select = ranges(on);
-  if (!deselect.isEmpty()) {
-    selectionModel()->select(deselect, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
-  }
-  if (!select.isEmpty()) {
-    selectionModel()->select(select, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-  }
+  if (!changed_) return;
+  changed_ = false;
+  viewport()->update();
+  emit itemSelectionChanged();
 }
 
 }  // namespace vantrel::ui

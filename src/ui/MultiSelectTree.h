@@ -3,19 +3,23 @@
 // be selected at once with Ctrl and Shift (uimodel::MultiSelectRules decides;
 // this widget only forwards its left-button and key presses).
 //
-// An item's selected bit is its selected state in the view; the caret is the
-// current item. As in a plain tree control, the item that becomes current is
-// selected and the one that stops being current is unselected, whatever
-// moved it. Qt's own selection handling is off (NoSelection): clicks and keys
-// only move the current item, the rules do the rest.
+// The caret is the current item. As in a plain tree control, the item that
+// becomes current is selected and the one that stops being current is
+// unselected, whatever moved it. Qt's own selection is off (NoSelection) and
+// stays empty: clicks and keys only move the current item, the rules do the
+// rest. The selected bits are kept here, one per item, and the item delegate
+// paints an item with its bit as selected. (Qt's selection model keeps
+// ranges and compares them pairwise on every change; with a range per
+// workgroup, selecting a large network grew with the square of its size.)
 //
-// Bit changes are collected and given to the view in one step (a run of
-// sibling rows per range) at the end of each event, or of a Batch:
+// Ask IsItemSelected, not QTreeWidgetItem::isSelected. Bit changes are
+// painted, and itemSelectionChanged emitted, once at the end of each event,
+// or of a Batch:
 //
 //   {
 //     CMultiSelectTree::Batch batch(tree);
 //     for (QTreeWidgetItem* item : computers) tree->SetItemSelected(item, true);
-//   }  // one selection change for all of them
+//   }  // one repaint, one itemSelectionChanged
 //
 // A dialog built from a template puts it in the place of the builder's tree:
 //
@@ -23,8 +27,7 @@
 //       ui::FindControl<QTreeWidget>(this, res::IDC_RECEIVER_TREE));
 
 #include <QTreeWidget>
-#include <unordered_map>
-#include <vector>
+#include <unordered_set>
 
 #include "uimodel/MultiSelectRules.h"
 
@@ -59,6 +62,8 @@ class CMultiSelectTree : public QTreeWidget, private uimodel::ITreeControl {
 
   bool IsItemSelected(const QTreeWidgetItem* item) const;
   void SetItemSelected(QTreeWidgetItem* item, bool selected);
+  // How many items are selected.
+  size_t selectedCount() const { return bits_.size(); }
 
   // Clears the selected bit of every item, in collapsed branches too.
   void ClearSelection();
@@ -80,6 +85,8 @@ class CMultiSelectTree : public QTreeWidget, private uimodel::ITreeControl {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  class Delegate;
+
   // uimodel::ITreeControl over the items.
   int ChildCount(uimodel::TreeItem parent) const override;
   uimodel::TreeItem Child(uimodel::TreeItem parent, int index) const override;
@@ -93,13 +100,12 @@ class CMultiSelectTree : public QTreeWidget, private uimodel::ITreeControl {
 
   uimodel::TreeHit HitTest(const QPoint& pos, bool* onButton) const;
   void OnCurrentChanged(const QModelIndex& current, const QModelIndex& previous);
-  void ItemsGoing();
+  void RowsGoing(const QModelIndex& parent, int first, int last);
   void Flush();
 
   uimodel::MultiSelectRules rules_;
-  // Bit changes not yet given to the view, in the order they were made.
-  std::unordered_map<QTreeWidgetItem*, bool> pending_;
-  std::vector<QTreeWidgetItem*> pendingOrder_;
+  std::unordered_set<const QTreeWidgetItem*> bits_;
+  bool changed_ = false;  // bits changed since the last repaint
   int batchDepth_ = 0;
 };
 

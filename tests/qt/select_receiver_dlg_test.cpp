@@ -126,7 +126,7 @@ class SelectReceiverDlgTest : public ::testing::Test {
       QTreeWidgetItem* child = item ? item->child(i) : Tree()->topLevelItem(i);
       if (!out.empty()) out += ' ';
       out += child->text(0).toStdString();
-      if (child->isSelected()) out += '*';
+      if (Tree()->IsItemSelected(child)) out += '*';
       if (child->childCount() > 0) {
         out += child->isExpanded() ? "[" : "(collapsed)[";
         out += Shape(child) + "]";
@@ -152,7 +152,7 @@ TEST_F(SelectReceiverDlgTest, FirstOpeningEnumeratesAndSelectsEveryComputer) {
   // The focus came after the filling; the root it made the caret stays
   // unselected.
   EXPECT_EQ(Tree()->currentItem(), Root());
-  EXPECT_FALSE(Root()->isSelected());
+  EXPECT_FALSE(Tree()->IsItemSelected(Root()));
 
   // Images 0, 1 and 2 of bitmap 139.
   EXPECT_EQ(Root()->icon(0).cacheKey(), dlg->image(CSelectReceiverDlg::kImageNetwork).cacheKey());

@@ -32,6 +32,31 @@ QString NameOf(const QTreeWidgetItem* item) {
 // The buttons that wait while the network is enumerated; Cancel never does.
 constexpr int kBusyButtons[] = {res::IDOK, res::IDC_SELECT_ALL, res::IDC_REFRESH};
 
+// An item of the network: its text and one of the dialog's images, answered
+// from two members rather than stored as item data. A tree of ten thousand
+// computers is made in a fraction of the time and memory.
+class NetworkItem final : public QTreeWidgetItem {
+ public:
+  // A computer is a leaf: telling the view so spares it a persistent index
+  // per computer when the tree is expanded.
+  NetworkItem(QString text, const QIcon& image, bool computer)
+      : QTreeWidgetItem(QTreeWidgetItem::UserType), text_(std::move(text)), image_(image) {
+    if (computer) setFlags(flags() | Qt::ItemNeverHasChildren);
+  }
+
+  QVariant data(int column, int role) const override {
+    if (column == 0) {
+      if (role == Qt::DisplayRole || role == Qt::EditRole) return text_;
+      if (role == Qt::DecorationRole) return image_;
+    }
+    return QTreeWidgetItem::data(column, role);
+  }
+
+ private:
+  QString text_;
+  const QIcon& image_;  // the dialog's, which outlives its items
+};
+
 }  // namespace
 
 CSelectReceiverDlg::CSelectReceiverDlg(NetworkRefresh& refresh, QWidget* owner,
@@ -153,8 +178,7 @@ void CSelectReceiverDlg::FillFromCache() {
   // The items are made off the tree and put in with one insertion: no signal
   // and no layout per item.
   tree_->clear();
-  auto* root = new QTreeWidgetItem(QStringList(QString::fromLatin1(kRootText)));
-  root->setIcon(0, images_[kImageNetwork]);
+  auto* root = new NetworkItem(QString::fromLatin1(kRootText), images_[kImageNetwork], false);
   QList<QTreeWidgetItem*> groups;  // the root's children
   QTreeWidgetItem* group = nullptr;
   QList<QTreeWidgetItem*> computers;  // of the current group
@@ -165,15 +189,13 @@ void CSelectReceiverDlg::FillFromCache() {
   for (const std::string& entry : refresh_.cache().Entries()) {
     if (!IsComputerEntry(entry)) {
       closeGroup();
-      group = new QTreeWidgetItem(QStringList(Decode(entry)));
-      group->setIcon(0, images_[kImageGroup]);
+      group = new NetworkItem(Decode(entry), images_[kImageGroup], false);
       groups.append(group);
       continue;
     }
     const std::string_view label = ComputerLabel(entry);
     if (label.empty()) continue;
-    auto* computer = new QTreeWidgetItem(QStringList(Decode(label)));
-    computer->setIcon(0, images_[kImageComputer]);
+    auto* computer = new NetworkItem(Decode(label), images_[kImageComputer], true);
     // Computers before every group belong to the root itself.
     (group ? computers : groups).append(computer);
   }

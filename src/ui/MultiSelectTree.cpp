@@ -1,8 +1,13 @@
 #include "ui/MultiSelectTree.h"
 
+#include <QApplication>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyledItemDelegate>
+#include <QToolTip>
+#include <algorithm>
 #include <vector>
 
 namespace vantrel::ui {
@@ -12,10 +17,67 @@ QTreeWidgetItem* Q(uimodel::TreeItem item) { return static_cast<QTreeWidgetItem*
 
 }  // namespace
 
-// Paints an item with its selected bit as selected.
+// Paints an item with its selected bit as selected, the way a tree control
+// does: the image stays as it is, the label (the text with a small margin)
+// is highlighted, and the caret's label gets the focus rectangle. A label
+// too long for the tree ends in "..." and shows whole as a tool tip.
 class CMultiSelectTree::Delegate : public QStyledItemDelegate {
  public:
   explicit Delegate(CMultiSelectTree* tree) : QStyledItemDelegate(tree), tree_(tree) {}
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    const QWidget* widget = opt.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+
+    // The row and the image, unselected.
+    QStyleOptionViewItem plain = opt;
+    plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+    plain.text.clear();
+    style->drawControl(QStyle::CE_ItemViewItem, &plain, painter, widget);
+
+    const Label label = LabelOf(opt);
+    const bool selected = opt.state.testFlag(QStyle::State_Selected);
+    QPalette::ColorGroup group = QPalette::Disabled;
+    if (opt.state.testFlag(QStyle::State_Enabled)) {
+      group = opt.state.testFlag(QStyle::State_Active) ? QPalette::Normal : QPalette::Inactive;
+    }
+    painter->save();
+    if (selected) painter->fillRect(label.rect, opt.palette.brush(group, QPalette::Highlight));
+    painter->setPen(
+        opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->setFont(opt.font);
+    painter->drawText(label.rect.adjusted(label.margin, 0, -label.margin, 0),
+                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, label.text);
+    painter->restore();
+    if (opt.state.testFlag(QStyle::State_HasFocus)) {
+      QStyleOptionFocusRect focus;
+      focus.QStyleOption::operator=(opt);
+      focus.rect = label.rect;
+      focus.state |= QStyle::State_KeyboardFocusChange;
+      focus.backgroundColor =
+          opt.palette.color(group, selected ? QPalette::Highlight : QPalette::Base);
+      style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+    }
+  }
+
+  bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) override {
+    if (event->type() != QEvent::ToolTip) {
+      return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    const Label label = LabelOf(opt);
+    if (label.text == opt.text) {
+      QToolTip::hideText();
+    } else {
+      QToolTip::showText(event->globalPos(), opt.text, view, label.rect);
+    }
+    return true;
+  }
 
  protected:
   void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
@@ -25,6 +87,24 @@ class CMultiSelectTree::Delegate : public QStyledItemDelegate {
   }
 
  private:
+  struct Label {
+    QRect rect;
+    QString text;  // elided to fit
+    int margin = 0;
+  };
+  static Label LabelOf(const QStyleOptionViewItem& opt) {
+    const QWidget* widget = opt.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    const QRect room = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
+    Label label;
+    label.margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    label.text =
+        opt.fontMetrics.elidedText(opt.text, Qt::ElideRight, room.width() - 2 * label.margin);
+    const int width = opt.fontMetrics.horizontalAdvance(label.text) + 2 * label.margin;
+    label.rect = QRect(room.left(), room.top(), std::min(width, room.width()), room.height());
+    return label;
+  }
+
   CMultiSelectTree* tree_;
 };
 
@@ -41,8 +121,10 @@ CMultiSelectTree::CMultiSelectTree(QWidget* parent) : QTreeWidget(parent), rules
           &CMultiSelectTree::OnCurrentChanged);
   connect(model(), &QAbstractItemModel::rowsAboutToBeRemoved, this, &CMultiSelectTree::RowsGoing);
   connect(model(), &QAbstractItemModel::modelAboutToBeReset, this, [this] {
-    changed_ = changed_ || !bits_.empty();
+    // The items go, and their bits with them.
+    changed_ = changed_ || selectedCount_ != 0;
     bits_.clear();
+    selectedCount_ = 0;
     rules_.ResetAnchor();
     if (batchDepth_ == 0) Flush();
   });
@@ -87,7 +169,7 @@ void CMultiSelectTree::TakeFocus() {
 }
 
 bool CMultiSelectTree::IsItemSelected(const QTreeWidgetItem* item) const {
-  return item && bits_.count(item) != 0;
+  return item && Has(item);
 }
 
 void CMultiSelectTree::SetItemSelected(QTreeWidgetItem* item, bool selected) {
@@ -281,7 +363,7 @@ void CMultiSelectTree::RowsGoing(const QModelIndex& parent, int first, int last)
     QTreeWidgetItem* item = going.back();
     going.pop_back();
     if (!item) continue;
-    if (bits_.erase(item) != 0) changed_ = true;
+    if (Put(item, false)) changed_ = true;
     for (int i = 0; i < item->childCount(); ++i) going.push_back(item->child(i));
   }
   // The anchor may be one of them.
@@ -307,13 +389,30 @@ int CMultiSelectTree::IndexInParent(uimodel::TreeItem item) const {
 
 bool CMultiSelectTree::IsExpanded(uimodel::TreeItem item) const { return Q(item)->isExpanded(); }
 
-bool CMultiSelectTree::IsSelected(uimodel::TreeItem item) const {
-  return bits_.count(Q(item)) != 0;
+bool CMultiSelectTree::Has(const QTreeWidgetItem* item) const {
+  if (item->type() == Item::kType) return static_cast<const Item*>(item)->selected_;
+  return bits_.contains(item);
 }
 
+bool CMultiSelectTree::Put(QTreeWidgetItem* item, bool selected) {
+  if (item->type() == Item::kType) {
+    auto* own = static_cast<Item*>(item);
+    if (own->selected_ == selected) return false;
+    own->selected_ = selected;
+  } else if (selected) {
+    if (bits_.contains(item)) return false;
+    bits_.insert(item);
+  } else if (!bits_.remove(item)) {
+    return false;
+  }
+  selectedCount_ += selected ? 1 : -1;
+  return true;
+}
+
+bool CMultiSelectTree::IsSelected(uimodel::TreeItem item) const { return Has(Q(item)); }
+
 void CMultiSelectTree::SetSelected(uimodel::TreeItem item, bool selected) {
-  const bool changed = selected ? bits_.insert(Q(item)).second : bits_.erase(Q(item)) != 0;
-  changed_ = changed_ || changed;
+  if (Put(Q(item), selected)) changed_ = true;
 }
 
 uimodel::TreeItem CMultiSelectTree::Caret() const { return currentItem(); }

@@ -26,8 +26,8 @@
 //   auto* tree = CMultiSelectTree::TakePlaceOf(
 //       ui::FindControl<QTreeWidget>(this, res::IDC_RECEIVER_TREE));
 
+#include <QSet>
 #include <QTreeWidget>
-#include <unordered_set>
 
 #include "uimodel/MultiSelectRules.h"
 
@@ -43,6 +43,20 @@ class CMultiSelectTree : public QTreeWidget, private uimodel::ITreeControl {
   // Makes a tree with the control's place, id, look and tab position and
   // deletes the control; null when control is null.
   static CMultiSelectTree* TakePlaceOf(QTreeWidget* control);
+
+  // An item that keeps its selected bit in itself. Any QTreeWidgetItem can
+  // be selected; items of this class (and of classes derived from it) are
+  // cheaper to select in large numbers, since the bit sits in memory the
+  // tree reads anyway.
+  class Item : public QTreeWidgetItem {
+   public:
+    static constexpr int kType = QTreeWidgetItem::UserType + 0x4D53;
+    Item() : QTreeWidgetItem(kType) {}
+
+   private:
+    friend class CMultiSelectTree;
+    bool selected_ = false;
+  };
 
   class Batch {
    public:
@@ -63,7 +77,7 @@ class CMultiSelectTree : public QTreeWidget, private uimodel::ITreeControl {
   bool IsItemSelected(const QTreeWidgetItem* item) const;
   void SetItemSelected(QTreeWidgetItem* item, bool selected);
   // How many items are selected.
-  size_t selectedCount() const { return bits_.size(); }
+  qsizetype selectedCount() const { return selectedCount_; }
 
   // Clears the selected bit of every item, in collapsed branches too.
   void ClearSelection();
@@ -104,7 +118,14 @@ class CMultiSelectTree : public QTreeWidget, private uimodel::ITreeControl {
   void Flush();
 
   uimodel::MultiSelectRules rules_;
-  std::unordered_set<const QTreeWidgetItem*> bits_;
+  // Reads and writes an item's bit; Put answers whether it changed.
+  bool Has(const QTreeWidgetItem* item) const;
+  bool Put(QTreeWidgetItem* item, bool selected);
+
+  // The bits of items that are not Items. QSet rather than
+  // std::unordered_set: no allocation per element.
+  QSet<const QTreeWidgetItem*> bits_;
+  qsizetype selectedCount_ = 0;
   bool changed_ = false;  // bits changed since the last repaint
   int batchDepth_ = 0;
 };

@@ -222,37 +222,55 @@ TEST_F(MultiSelectTreeTest, ABatchIsOneChangeAndItemsGoingTakeTheirBitsAndTheAnc
   EXPECT_EQ(tree->anchor(), nullptr);
   // No bit stays behind for a deleted item (only the caret Qt moved on to a
   // neighbour may be selected now).
-  size_t shown = 0;
+  qsizetype shown = 0;
   for (QTreeWidgetItemIterator it(tree); *it; ++it) shown += tree->IsItemSelected(*it) ? 1 : 0;
   EXPECT_EQ(tree->selectedCount(), shown);
-  EXPECT_LE(shown, 1u);
+  EXPECT_LE(shown, 1);
+  // An item that keeps its bit itself loses it too when taken out.
+  auto* own = new CMultiSelectTree::Item;
+  own->setText(0, QStringLiteral("OWN"));
+  lab->addChild(own);
+  tree->SetItemSelected(own, true);
+  EXPECT_TRUE(tree->IsItemSelected(own));
+  const qsizetype before = tree->selectedCount();
+  lab->removeChild(own);
+  EXPECT_FALSE(tree->IsItemSelected(own));
+  EXPECT_EQ(tree->selectedCount(), before - 1);
+  delete own;
+
   tree->clear();
-  EXPECT_EQ(tree->selectedCount(), 0u);
+  EXPECT_EQ(tree->selectedCount(), 0);
   EXPECT_EQ(tree->anchor(), nullptr);
 }
 
-TEST_F(MultiSelectTreeTest, SelectedItemsArePaintedSelected) {
+TEST_F(MultiSelectTreeTest, SelectedLabelsArePaintedHighlighted) {
   tree->ClearSelection();
   Click(alice);
   Click(carl, Qt::ControlModifier);
   QApplication::processEvents();
   const QImage shot = tree->viewport()->grab().toImage();
-  // A point inside each row, right of the text.
-  auto colour = [&](QTreeWidgetItem* item) {
-    const QRect r = tree->visualItemRect(item);
-    return shot.pixelColor(r.right() - 4, r.center().y());
-  };
-  // Near the colour: the style shades the current item a little.
+  const QColor highlight = tree->palette().color(QPalette::Active, QPalette::Highlight);
+  const QColor base = tree->palette().color(QPalette::Active, QPalette::Base);
   auto near = [](const QColor& a, const QColor& b) {
     return std::abs(a.red() - b.red()) <= 8 && std::abs(a.green() - b.green()) <= 8 &&
            std::abs(a.blue() - b.blue()) <= 8;
   };
-  const QColor highlight = tree->palette().color(QPalette::Active, QPalette::Highlight);
-  const QColor base = tree->palette().color(QPalette::Active, QPalette::Base);
-  EXPECT_TRUE(near(colour(alice), highlight));
-  EXPECT_TRUE(near(colour(carl), highlight));  // the caret
-  EXPECT_TRUE(near(colour(bob), base));
-  EXPECT_TRUE(near(colour(dave), base));
+  // How many pixels of the row have the highlight colour.
+  auto highlighted = [&](QTreeWidgetItem* item) {
+    const QRect r = tree->visualItemRect(item);
+    int count = 0;
+    for (int x = r.left(); x <= r.right(); ++x) {
+      for (int y = r.top(); y <= r.bottom(); ++y) count += near(shot.pixelColor(x, y), highlight);
+    }
+    return count;
+  };
+  EXPECT_GT(highlighted(alice), 100);
+  EXPECT_GT(highlighted(carl), 100);  // the caret
+  EXPECT_EQ(highlighted(bob), 0);
+  EXPECT_EQ(highlighted(dave), 0);
+  // Only the label: the row right of the text stays in the window colour.
+  const QRect row = tree->visualItemRect(alice);
+  EXPECT_TRUE(near(shot.pixelColor(row.right() - 4, row.center().y()), base));
 }
 
 TEST_F(MultiSelectTreeTest, TakesThePlaceOfTheBuildersTree) {

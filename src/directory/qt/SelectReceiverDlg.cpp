@@ -35,12 +35,12 @@ constexpr int kBusyButtons[] = {res::IDOK, res::IDC_SELECT_ALL, res::IDC_REFRESH
 // An item of the network: its text and one of the dialog's images, answered
 // from two members rather than stored as item data. A tree of ten thousand
 // computers is made in a fraction of the time and memory.
-class NetworkItem final : public QTreeWidgetItem {
+class NetworkItem final : public ui::CMultiSelectTree::Item {
  public:
   // A computer is a leaf: telling the view so spares it a persistent index
   // per computer when the tree is expanded.
   NetworkItem(QString text, const QIcon& image, bool computer)
-      : QTreeWidgetItem(QTreeWidgetItem::UserType), text_(std::move(text)), image_(image) {
+      : text_(std::move(text)), image_(image) {
     if (computer) setFlags(flags() | Qt::ItemNeverHasChildren);
   }
 

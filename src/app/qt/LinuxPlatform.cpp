@@ -157,6 +157,13 @@ AppServices LinuxPlatform::Services() {
   };
   s.directory = &directory_;
   s.announcements = &announcements_;
+  // Until the network can be browsed: the domains and workgroups the
+  // directory knows, without computers.
+  s.refreshNetworkList = [this](bool) {
+    NetworkNameList list;
+    for (std::string& domain : directory_.EnumDomains()) list.push_back(std::move(domain));
+    return list;
+  };
   s.hook = &hook_;
   s.startReceiving = [this] { StartResponder(); };
   s.startTextIntake = [this](std::function<void(std::string)> deliver) {

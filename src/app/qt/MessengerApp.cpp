@@ -7,6 +7,8 @@
 #include "app/qt/LinuxPlatform.h"
 #include "app/qt/SingleInstance.h"
 #include "app/qt/TerminationSignals.h"
+#include "directory/qt/NetworkRefresh.h"
+#include "directory/qt/SelectReceiverDlg.h"
 #include "receive/qt/SendDlgPort.h"
 #include "res/Resources.h"
 #include "send/qt/SendDlg.h"
@@ -30,6 +32,8 @@ MessengerApp::~MessengerApp() {
   // The windows go before the services they use.
   receive_.reset();
   delete sendOnly_.data();
+  // Waits for an enumeration that still runs.
+  networkRefresh_.reset();
 }
 
 QWidget* MessengerApp::mainWindow() const {
@@ -127,11 +131,38 @@ SendDlgServices MessengerApp::SendServices() {
   };
   services.computerName = [this] { return s_.system->ComputerName(); };
   services.codec = codec_.get();
+  services.selectReceivers = [this](QWidget* parent) { return SelectReceivers(parent); };
   services.showAbout = s_.showAbout;
   services.quitFlag = &quit_;
   services.trayOwner = &trayOwner_;
   services.trayAvailable = s_.trayAvailable;
   return services;
+}
+
+NetworkRefresh& MessengerApp::networkRefresh() {
+  if (!networkRefresh_) {
+    // The operating mode holds for the whole run, so the answer of
+    // IsPopupCaptureMode does too once the start-up is over.
+    const bool captureMode = IsPopupCaptureMode(s_.slotHeld && s_.slotHeld(), *s_.system) != 0;
+    networkRefresh_ = std::make_unique<NetworkRefresh>(
+        networkCache_, [refresh = s_.refreshNetworkList, captureMode] {
+          return refresh ? refresh(captureMode) : NetworkNameList();
+        });
+  }
+  return *networkRefresh_;
+}
+
+std::optional<QString> MessengerApp::SelectReceivers(QWidget* parent) {
+  // Made on the heap: whatever ends the modal loop, the dialog is deleted
+  // here exactly once.
+  QPointer<CSelectReceiverDlg> dialog =
+      new CSelectReceiverDlg(networkRefresh(), parent, codec_.get());
+  const int answer = dialog->exec();
+  if (!dialog) return std::nullopt;
+  std::optional<QString> line;
+  if (answer == QDialog::Accepted) line = dialog->receiverLine();
+  delete dialog.data();
+  return line;
 }
 
 std::unique_ptr<SendDialogPort> MessengerApp::MakeSendDialog(QWidget* owner) {

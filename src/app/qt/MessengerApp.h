@@ -12,8 +12,10 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/OperatingMode.h"
+#include "directory/NetworkList.h"
 #include "platform/Autostart.h"
 #include "platform/CodePage.h"
 #include "platform/HookLibrary.h"
@@ -30,6 +32,7 @@ class QWidget;
 namespace vantrel {
 class IAnnouncementSource;
 class INetworkDirectory;
+class NetworkRefresh;
 }  // namespace vantrel
 
 namespace vantrel::app {
@@ -60,6 +63,10 @@ struct AppServices {
   // The computers heard announcing themselves (merged into the network
   // enumeration); null: none.
   IAnnouncementSource* announcements = nullptr;
+  // RefreshNetworkList: a fresh list of the whole network. Runs on a thread
+  // of its own (it must be safe there), with IsPopupCaptureMode as it was
+  // after the start-up. Empty: the network shows nothing.
+  std::function<NetworkNameList(bool popupCaptureMode)> refreshNetworkList;
   IHookLibrary* hook = nullptr;
   // Runs once the mode is known to receive (the NetBIOS name responder).
   std::function<void()> startReceiving;
@@ -97,6 +104,9 @@ class MessengerApp : public QObject {
   CReceiveDlg* receiveWindow() const { return receive_.get(); }
   CSendDlg* senderOnlyWindow() const { return sendOnly_; }
   const SingleInstance* singleInstance() const { return instance_.get(); }
+  // The network list cache and the enumeration that refreshes it, for the
+  // dialogs that show the network; made on first use, after the start-up.
+  NetworkRefresh& networkRefresh();
 
   // The session ends: the messages are saved; the program goes on until the
   // session manager ends it.
@@ -123,6 +133,9 @@ class MessengerApp : public QObject {
   std::unique_ptr<SendDialogPort> MakeSendDialog(QWidget* owner);
   // What either role of the Send dialog is given from the production platform.
   SendDlgServices SendServices();
+  // The Select Receiver dialog, modal over parent: the receiver line, or
+  // nothing when cancelled.
+  std::optional<QString> SelectReceivers(QWidget* parent);
   static void StartHidden(QWidget* window, bool otherHome);
 
   AppServices s_;
@@ -133,6 +146,8 @@ class MessengerApp : public QObject {
   std::unique_ptr<SingleInstance> instance_;
   std::unique_ptr<CReceiveDlg> receive_;
   QPointer<CSendDlg> sendOnly_;
+  NetworkListCache networkCache_;
+  std::unique_ptr<NetworkRefresh> networkRefresh_;
   bool terminating_ = false;
 };
 

@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "ReceiveShots.h"
+#include "SelectReceiverShots.h"
 #include "SendShots.h"
 #include "res/Dialogs.h"
 #include "res/Menus.h"
@@ -184,6 +185,10 @@ std::vector<Shot> Shots() {
       {"artwork", Artwork},
       {"tray-icon", TrayIcon, {600, 40}},
       {"select-receiver-template", Template(res::kSelectReceiverDialog)},
+      {"select-receiver", shots::SelectReceiver},
+      {"select-receiver-enlarged", shots::SelectReceiverEnlarged},
+      {"select-receiver-multi", shots::SelectReceiverMultiSelection},
+      {"select-receiver-refreshing", shots::SelectReceiverRefreshing},
       {"user-info-template", Template(res::kUserInfoDialog)},
       {"black-list-template", Template(res::kBlackListDialog)},
   };

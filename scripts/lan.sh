@@ -9,6 +9,11 @@
 #   lan.sh nmbd A [WORKGROUP [LINE...]]
 #                                start Samba's nmbd on host A with a private smb.conf; each
 #                                LINE ("wins support = yes") is added to its [global]
+#   lan.sh smbd A                start Samba's smbd on host A with the smb.conf of "lan.sh nmbd A"
+#                                (give nmbd the lines smbd needs: "server min protocol = NT1"
+#                                to serve browse lists, "server string = ..." for the comment)
+#   lan.sh master A WORKGROUP [SECONDS]
+#                                wait until host A is the local master browser of WORKGROUP
 #   lan.sh down                  stop everything started on the LAN and remove it (idempotent)
 #   lan.sh gc [PREFIX]           remove LANs (whose names start with PREFIX) whose owner
 #                                process has gone
@@ -196,6 +201,46 @@ EOF
   echo "$dir/smb.conf"
 }
 
+# Samba's smbd on a host that runs "lan.sh nmbd": the same smb.conf and state, so that it
+# serves the browse list nmbd keeps (over SMB1 when the conf allows NT1).
+cmd_smbd() {
+  [ $# -eq 1 ] || die "usage: lan.sh smbd HOST"
+  local h="$1" dir="$STATE/samba-$1"
+  host_addr "$h" >/dev/null
+  command -v smbd >/dev/null || die "Samba's smbd is not installed"
+  [ -f "$dir/smb.conf" ] || die "no smb.conf for $h: run 'lan.sh nmbd $h' first"
+  # In a session of its own: at exit smbd's helpers signal their whole process group, which
+  # must not be the caller's.
+  ip netns exec "$(ns_of "$h")" unshare --uts -- \
+    sh -c 'hostname "$0" && exec setsid smbd --foreground --no-process-group -s "$1" -l "$2"' \
+    "$h" "$dir/smb.conf" "$dir/log" </dev/null >"$dir/log/smbd.stdout" 2>&1 &
+  echo $! >"$dir/smbd.pid"
+  local n=0
+  until ip netns exec "$(ns_of "$h")" ss -ltn 2>/dev/null | grep -q ':139 '; do
+    n=$((n + 1))
+    if [ $n -ge 100 ] || ! kill -0 "$(cat "$dir/smbd.pid")" 2>/dev/null; then
+      echo "lan.sh: smbd on $h did not come up; its log:" >&2
+      tail -n 30 "$dir/log/log.smbd" "$dir/log/smbd.stdout" >&2 2>/dev/null || true
+      return 1
+    fi
+    sleep 0.1
+  done
+}
+
+# Waits until a broadcast query for WORKGROUP<1d> (the local master browser) names host A.
+cmd_master() {
+  [ $# -ge 2 ] || die "usage: lan.sh master HOST WORKGROUP [SECONDS]"
+  local h="$1" wg="$2" seconds="${3:-60}" addr n=0
+  addr=$(host_addr "$h")
+  valid_name "$wg" || die "bad workgroup '$wg'"
+  until ip netns exec "$(ns_of "$h")" nmblookup -s "$STATE/samba-$h/smb.conf" \
+      -B "$NET_PREFIX.255" -M -- "$wg" 2>/dev/null | grep -q "^$addr $wg<1d>"; do
+    n=$((n + 1))
+    [ $n -lt $((seconds * 2)) ] || die "$h did not become the master browser of $wg in ${seconds}s"
+    sleep 0.5
+  done
+}
+
 # True once nmbd answers broadcast queries for its own name and its workgroup.
 nmbd_has_names() {
   local h="$1" wg="$2" dir="$3" addr name
@@ -263,6 +308,8 @@ main() {
     addr) [ $# -eq 1 ] || die "usage: lan.sh addr HOST"; host_addr "$1" ;;
     hosts) cmd_hosts ;;
     nmbd) cmd_nmbd "$@" ;;
+    smbd) cmd_smbd "$@" ;;
+    master) cmd_master "$@" ;;
     down) cmd_down ;;
     gc) cmd_gc "$@" ;;
     *) die "unknown command '$cmd'" ;;

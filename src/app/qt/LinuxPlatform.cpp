@@ -18,6 +18,13 @@ AutostartConfig Autostart() {
   return config;
 }
 
+linux::SmbBrowseOptions BrowseOptions(const Identity& identity, uint32_t codePage) {
+  linux::SmbBrowseOptions options;
+  options.codePage = codePage;
+  options.localHost = {identity.workgroup, identity.computerName, ""};
+  return options;
+}
+
 }  // namespace
 
 LinuxPlatform::LinuxPlatform()
@@ -31,6 +38,8 @@ LinuxPlatform::LinuxPlatform()
       slotReader_(mailslot_, system_, box_),
       messenger_(*nameCheck_, network_, identity_, &mailslot_),
       sender_(profile_, messenger_, box_, codePage_, system_.AnsiCodePage()),
+      // No announcement source yet: the browse listener is not wired here.
+      directory_(codePage_, nullptr, BrowseOptions(identity_, system_.AnsiCodePage())),
       responder_(identity_, network_) {
   registry_.CreateKey(RootKey::CurrentUser, kProgramKey);
   system_.SetBeepHandler([] { QApplication::beep(); });

@@ -3,13 +3,15 @@
 // settings hive, the autostart entry, system information from Samba's
 // configuration and the locale, code-page conversion, the network, the local
 // mailslot and its reader, the name check, the sender of datagrams with its
-// background queue, and the NetBIOS name responder.
+// background queue, the NetBIOS name responder, and the network directory
+// (browse lists through libsmbclient, with this computer in its workgroup).
 
 #include <memory>
 #include <string>
 
 #include "app/qt/MessengerApp.h"
 #include "directory/NetEnum.h"
+#include "directory/linux/SmbNetworkDirectory.h"
 #include "platform/linux/IconvCodePage.h"
 #include "platform/linux/LinuxNetwork.h"
 #include "platform/linux/LinuxSystemInfo.h"
@@ -63,7 +65,9 @@ class LinuxPlatform {
   SlotReader slotReader_;
   Messenger messenger_;
   MessageSender sender_;
-  NullNetworkDirectory directory_;
+  // Its sessions run on whatever thread enumerates (the send queue for "..",
+  // a worker for a list request), each within its time limit.
+  linux::SmbNetworkDirectory directory_;
   NoHookLibrary hook_;
   linux::NbnsResponderService responder_;
   // Last, so that it stops first: its thread uses everything above.

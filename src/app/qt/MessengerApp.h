@@ -12,8 +12,11 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "app/OperatingMode.h"
+#include "app/qt/SingleInstance.h"
 #include "platform/Autostart.h"
 #include "platform/CodePage.h"
 #include "platform/HookLibrary.h"
@@ -111,6 +114,11 @@ class MessengerApp : public QObject {
   // What either role of the Send dialog is given from the production platform.
   SendDlgServices SendServices();
   static void StartHidden(QWidget* window, bool otherHome);
+  // A list request on the single-instance socket: RefreshNetworkList on a
+  // worker thread (one at a time; requests that come meanwhile get the same
+  // answer), answered on this thread.
+  void OnListRequested(SingleInstance::ListReply reply);
+  void OnListRefreshed(const NetworkNameList& list);
 
   AppServices s_;
   ui::TrayOwner& trayOwner_;
@@ -121,6 +129,9 @@ class MessengerApp : public QObject {
   std::unique_ptr<CReceiveDlg> receive_;
   QPointer<CSendDlg> sendOnly_;
   bool terminating_ = false;
+  std::thread listWorker_;
+  bool listRefreshing_ = false;
+  std::vector<SingleInstance::ListReply> listReplies_;
 };
 
 // Runs the program on the production platform: makes the application

@@ -1,5 +1,8 @@
 #include "directory/linux/SmbNetworkDirectory.h"
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -54,6 +57,12 @@ struct JobState {
 };
 
 void RunJob(std::shared_ptr<JobState> st, SmbBrowserBackend backend, int timeoutMs) {
+  // A master browser that drops the connection while libsmbclient writes
+  // gives this thread EPIPE, not a SIGPIPE that would end the process.
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
   // Counted up by the session that started it; counted down once the
   // browser is gone too.
   struct Count {

@@ -14,11 +14,17 @@ PACKAGES=(
   iproute2 procps psmisc util-linux
   samba smbclient tshark python3 python3-scapy python3-impacket
   xvfb xauth x11-utils imagemagick trayer xdg-utils
-  # mingw-w64 wine wine64: added when the hook library is built for Windows
+  # Dialog fonts: Liberation Sans has the metrics of the fonts the dialog
+  # templates were laid out in; DejaVu is the fallback the layout tests also use.
+  fonts-liberation2 fonts-dejavu-core
+  # Vantrel.dll: the 64-bit mingw-w64 C cross compiler (with its binutils), and 64-bit Wine for
+  # its tests (no wine32, so no i386 multiarch; Wine's hint about wine32 is harmless).
+  gcc-mingw-w64-x86-64 wine wine64
 )
 if [ "${1:-}" = "--runtime-only" ]; then
   PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev
-            libsmbclient-dev libgtest-dev libgmock-dev samba-common xdg-utils)
+            libsmbclient-dev libgtest-dev libgmock-dev samba-common xdg-utils
+            fonts-liberation2 fonts-dejavu-core)
 fi
 
 echo "wireshark-common wireshark-common/install-setuid boolean false" | $SUDO debconf-set-selections

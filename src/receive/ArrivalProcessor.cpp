@@ -90,13 +90,16 @@ ArrivalResult ArrivalProcessor::ProcessArrivals(MessageStore& store, uint32_t pr
                                                 uint32_t previousTotal, const ArrivalFlags& flags) {
   ArrivalResult result;
   // A previous total beyond the list would make no record new.
-  const size_t firstNew = std::min<size_t>(previousTotal, store.RecordCount());
+  size_t firstNew = std::min<size_t>(previousTotal, store.RecordCount());
 
   result.duplicatesRemoved = RemoveDuplicateArrivals(store, firstNew);
   if (store.RecordCount() == firstNew) return result;  // nothing new: nothing else happens
   result.newMessages = store.RecordCount() - firstNew;
 
   store.ShowNewest();
+  result.droppedOverLimits = store.TrimToLimits();
+  // The records that stay moved up; new ones the limits took are not handled.
+  firstNew -= std::min(firstNew, result.droppedOverLimits);
   if (store.current() != previousPosition) view_.RefreshMessageView();
   view_.RefreshCounters();
 

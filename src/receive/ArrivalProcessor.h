@@ -56,7 +56,8 @@ struct ArrivalFlags {
 // What one call did, for the window (save when newMessages > 0) and tests.
 struct ArrivalResult {
   size_t duplicatesRemoved = 0;
-  size_t newMessages = 0;  // new records left after duplicate removal
+  size_t newMessages = 0;        // new records left after duplicate removal
+  size_t droppedOverLimits = 0;  // oldest records dropped to keep the store in its limits
   bool poppedUp = false;
   bool beeped = false;
   size_t answersAttempted = 0;  // calls of the send function

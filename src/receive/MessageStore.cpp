@@ -14,6 +14,38 @@ uint32_t ClampCount(size_t n) {
                                                   : static_cast<uint32_t>(n);
 }
 
+// A name as the header line shows it: control characters (a CR or LF would
+// start a line of the datagram's own making) written visibly as \r, \n, \t
+// or \xNN. Every other byte stays as it is, backslashes included: in the
+// double-byte code pages a character's second byte may be 0x5C, but never a
+// control character or 0x7F.
+void AppendVisible(std::string& out, std::string_view name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (char c : name) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b >= 0x20 && b != 0x7F) {
+      out += c;
+      continue;
+    }
+    out += '\\';
+    switch (b) {
+      case '\r':
+        out += 'r';
+        break;
+      case '\n':
+        out += 'n';
+        break;
+      case '\t':
+        out += 't';
+        break;
+      default:
+        out += 'x';
+        out += kHex[b >> 4];
+        out += kHex[b & 0x0F];
+    }
+  }
+}
+
 }  // namespace
 
 std::string_view SenderWithoutMark(std::string_view sender) {
@@ -27,19 +59,26 @@ MessageStore::Entry MessageStore::MakeEntry(MessageRecord&& record) {
 }
 
 void MessageStore::Append(MessageRecord record) {
+  bytes_ += record.size();
   entries_.push_back(MakeEntry(std::move(record)));
 }
 
 void MessageStore::Append(std::vector<MessageRecord>&& records) {
   entries_.reserve(entries_.size() + records.size());
-  for (MessageRecord& r : records) entries_.push_back(MakeEntry(std::move(r)));
+  for (MessageRecord& r : records) {
+    bytes_ += r.size();
+    entries_.push_back(MakeEntry(std::move(r)));
+  }
   records.clear();
 }
 
 void MessageStore::PrependAll(std::vector<MessageRecord>&& records) {
   std::vector<Entry> front;
   front.reserve(records.size() + entries_.size());
-  for (MessageRecord& r : records) front.push_back(MakeEntry(std::move(r)));
+  for (MessageRecord& r : records) {
+    bytes_ += r.size();
+    front.push_back(MakeEntry(std::move(r)));
+  }
   records.clear();
   std::move(entries_.begin(), entries_.end(), std::back_inserter(front));
   entries_ = std::move(front);
@@ -65,6 +104,7 @@ RecordFields MessageStore::GetRecordFields(size_t index) const {
 
 void MessageStore::RemoveRecord(size_t index) {
   if (index >= entries_.size()) return;
+  bytes_ -= entries_[index].record.size();
   entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
   if (index < total_) Shrink(1);
 }
@@ -77,6 +117,7 @@ size_t MessageStore::RemoveMarked(size_t first, const std::vector<bool>& remove)
     size_t k = i - first;
     if (k < remove.size() && remove[k]) {
       if (i < total_) ++counted;
+      bytes_ -= entries_[i].record.size();
       continue;
     }
     if (out != i) entries_[out] = std::move(entries_[i]);
@@ -92,6 +133,25 @@ void MessageStore::Shrink(uint32_t removed) {
   total_ -= std::min(removed, total_);
   if (current_ > total_) current_ = total_;
   if (current_ == 0 && total_ > 0) current_ = 1;
+}
+
+size_t MessageStore::TrimToLimits() {
+  size_t drop = 0;
+  size_t bytes = bytes_;
+  while (drop < entries_.size() &&
+         (entries_.size() - drop > limits_.maxRecords || bytes > limits_.maxBytes)) {
+    bytes -= entries_[drop].record.size();
+    ++drop;
+  }
+  if (drop == 0) return 0;
+  entries_.erase(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(drop));
+  bytes_ = bytes;
+  // The records behind the dropped ones move up by as many places.
+  const uint32_t counted = static_cast<uint32_t>(std::min<size_t>(drop, total_));
+  total_ -= counted;
+  current_ = current_ > counted ? current_ - counted : (total_ > 0 ? 1 : 0);
+  droppedOverLimits_ += drop;
+  return drop;
 }
 
 void MessageStore::MoveTo(uint32_t position) {
@@ -122,6 +182,7 @@ bool MessageStore::Delete() {
 void MessageStore::DeleteAll() {
   // Head first, as the list is walked; a vector frees its elements in order.
   entries_.clear();
+  bytes_ = 0;
   total_ = 0;
   current_ = 0;
 }
@@ -140,9 +201,9 @@ MessageViewTexts MessageStore::RefreshMessageView() const {
   view.secondHeaderLine = "On ";
   view.secondHeaderLine += f.time;
   view.firstHeaderLine = "From ";
-  view.firstHeaderLine += SenderWithoutMark(f.sender);
+  AppendVisible(view.firstHeaderLine, SenderWithoutMark(f.sender));
   view.firstHeaderLine += " to ";
-  view.firstHeaderLine += f.receiver;
+  AppendVisible(view.firstHeaderLine, f.receiver);
   view.text.assign(f.text);
   return view;
 }

@@ -41,7 +41,9 @@ struct CounterTexts {
 
 // The texts of the message view of the receive window.
 struct MessageViewTexts {
-  std::string firstHeaderLine;   // "From <sender without '~'> to <receiver>", or "No message"
+  std::string firstHeaderLine;   // "From <sender without '~'> to <receiver>", or "No message";
+                                 // control characters in the names written visibly
+                                 // (\r, \n, \t, \xNN)
   std::string secondHeaderLine;  // "On <time>", or empty
   std::string text;              // the message text, or empty
 };
@@ -53,6 +55,19 @@ struct RecordFields {
   std::string receiver;
   std::string text;
 };
+
+// How much one run keeps in memory: a flood of datagrams must not grow the
+// process without end. Beyond the limits the oldest records go first.
+struct StoreLimits {
+  size_t maxRecords = SIZE_MAX;
+  size_t maxBytes = SIZE_MAX;  // record bytes
+};
+
+// The receive window's limits: 10,000 messages and 8 MiB of records (a
+// Messenger message is at most 424 bytes when a Windows peer sends it, so
+// ordinary messages meet the count first; the bytes limit is for the
+// datagrams of up to 64 KiB that others may send).
+inline constexpr StoreLimits kReceiveWindowLimits{10000, size_t{8} << 20};
 
 class MessageStore {
  public:
@@ -102,6 +117,18 @@ class MessageStore {
   // the total is 0).
   void MoveTo(uint32_t position);
 
+  // ---- Limits ----
+
+  void SetLimits(StoreLimits limits) { limits_ = limits; }
+  const StoreLimits& limits() const { return limits_; }
+  // The bytes of all records.
+  size_t RecordBytes() const { return bytes_; }
+  // Drops the oldest records until the store is within its limits (total and
+  // Current position move with the records that stay). Returns how many went;
+  // DroppedOverLimits counts them over the run.
+  size_t TrimToLimits();
+  uint64_t DroppedOverLimits() const { return droppedOverLimits_; }
+
   // Total = number of records, Current position = total: the newest message
   // is shown (initialisation and arrivals).
   void ShowNewest();
@@ -142,6 +169,9 @@ class MessageStore {
   void Shrink(uint32_t removed);
 
   std::vector<Entry> entries_;
+  size_t bytes_ = 0;
+  StoreLimits limits_;
+  uint64_t droppedOverLimits_ = 0;
   uint32_t total_ = 0;
   uint32_t current_ = 0;
 };

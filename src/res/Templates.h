@@ -41,6 +41,7 @@ enum class ControlKind {
   TreeView,
   ListView,   // list view; report view with style::kReport
   Animation,  // a clip player (image = animation resource id)
+  Hyperlink,  // a static that is a link (ui::HyperlinkLabel): opens its target when clicked
 };
 
 // Control style flags. Not every flag applies to every kind.

@@ -23,8 +23,9 @@
 // follow. A message sent to our own computer name is still received.
 //
 // Everything else is dropped and counted by reason. The queue has no count
-// limit; only a byte ceiling (default 256 MiB) protects the process from a
-// flood, and what it refuses is counted too.
+// limit; a byte ceiling (default 8 MiB, more than a second of a flood at
+// full speed between two polls) protects the process, and what it refuses is
+// counted too.
 //
 // GetMailslotInfo and ReadMailslotMessage read that queue as the system's
 // mailslot calls would; TakeAll hands over everything waiting at once (the
@@ -87,7 +88,7 @@ struct MailslotCounters {
 // thread delivers, another reads.
 class MailslotQueue {
  public:
-  static constexpr size_t kDefaultMaxBytes = size_t{256} << 20;
+  static constexpr size_t kDefaultMaxBytes = size_t{8} << 20;
 
   explicit MailslotQueue(const Identity& identity, size_t maxQueuedBytes = kDefaultMaxBytes);
 

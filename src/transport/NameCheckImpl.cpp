@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/AsciiCase.h"
 #include "transport/Lmhosts.h"
 
 namespace vantrel {
@@ -13,14 +14,6 @@ using Clock = std::chrono::steady_clock;
 bool SameName(const NetbiosName& answered, const NetbiosName& asked) {
   NetbiosName a = NetbiosName::FromName(answered.Name(), answered.Suffix());
   return a.SetScope(answered.Scope()) && a == asked;
-}
-
-std::string UpperCase(std::string_view name) {
-  std::string out(name);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
 }
 
 }  // namespace
@@ -135,7 +128,7 @@ NameResolution NameCheckImpl::ResolveNetbiosName(std::string_view name, uint8_t 
 }
 
 NameCheckImpl::Remembered* NameCheckImpl::Recall(std::string_view name) {
-  if (!last_ || last_->name != UpperCase(name) ||
+  if (!last_ || last_->name != AsciiUpper(name) ||
       Clock::now() - last_->when > kRememberedAnswerLife) {
     return nullptr;
   }
@@ -145,7 +138,7 @@ NameCheckImpl::Remembered* NameCheckImpl::Recall(std::string_view name) {
 NameCheckImpl::Remembered& NameCheckImpl::Remember(std::string_view name) {
   if (Recall(name) == nullptr) {
     last_.emplace();
-    last_->name = UpperCase(name);
+    last_->name = AsciiUpper(name);
     last_->when = Clock::now();
   }
   return *last_;

@@ -16,6 +16,10 @@ const char* ResponderVerdictText(ResponderVerdict verdict) {
       return "not our name";
     case ResponderVerdict::kNotOurInterface:
       return "arrived on an interface we do not serve";
+    case ResponderVerdict::kOffSubnet:
+      return "source outside our subnets";
+    case ResponderVerdict::kDefended:
+      return "defended our name";
     case ResponderVerdict::kNotAQuery:
       return "not a query";
     case ResponderVerdict::kMalformed:
@@ -46,6 +50,32 @@ const NameResponder::OwnName* NameResponder::FindOwn(const NetbiosName& name) co
     if (own.name == asked) return &own;
   }
   return nullptr;
+}
+
+bool NameResponder::OnOurSubnets(Ipv4Address source) const {
+  if (source.IsLoopback()) return true;  // this host asking itself
+  for (const NetworkInterface& n : interfaces_) {
+    if (!n.loopback && n.Contains(source)) return true;
+  }
+  return false;
+}
+
+ResponderAction NameResponder::DefendName(const NamePacket& packet, ResponderAction action) const {
+  action.verdict = ResponderVerdict::kNotAQuery;
+  if (packet.questions.size() != 1 || packet.additional.empty()) return action;
+  const OwnName* own = FindOwn(packet.questions.front().name);
+  if (own == nullptr || own->group) return action;  // a group name is shared by design
+  const NsResourceRecord& claim = packet.additional.front();
+  // Our own registration, heard back through the broadcast, is no claim.
+  const std::optional<std::vector<NbAddressEntry>> entries = ParseNbRdata(claim.rdata);
+  if (entries && !entries->empty()) {
+    for (const NetworkInterface& n : interfaces_) {
+      if (n.address == entries->front().address) return action;
+    }
+  }
+  action.reply = BuildNegativeRegistrationResponse(packet.transactionId, claim.name, claim.rdata);
+  action.verdict = ResponderVerdict::kDefended;
+  return action;
 }
 
 bool NameResponder::IsUnknownLocalAddress(Ipv4Address local) const {
@@ -102,6 +132,12 @@ ResponderAction NameResponder::Count(ResponderAction action) {
     case ResponderVerdict::kNotOurInterface:
       ++counters_.notOurInterface;
       break;
+    case ResponderVerdict::kOffSubnet:
+      ++counters_.offSubnet;
+      break;
+    case ResponderVerdict::kDefended:
+      ++counters_.defended;
+      break;
     case ResponderVerdict::kNotAQuery:
       ++counters_.notAQuery;
       break;
@@ -120,14 +156,21 @@ ResponderAction NameResponder::Handle(std::span<const uint8_t> bytes, const Quer
     action.verdict = ResponderVerdict::kMalformed;
     return Count(std::move(action));
   }
-  NamePacketKind kind = ClassifyNamePacket(*packet);
-  if (kind != NamePacketKind::NameQueryRequest && kind != NamePacketKind::NodeStatusRequest) {
-    action.verdict = ResponderVerdict::kNotAQuery;
-    return Count(std::move(action));
-  }
   Ipv4Address address = AnswerAddress(arrival);
   if (address.IsAny()) {
     action.verdict = ResponderVerdict::kNotOurInterface;
+    return Count(std::move(action));
+  }
+  if (!OnOurSubnets(arrival.source.address)) {
+    action.verdict = ResponderVerdict::kOffSubnet;
+    return Count(std::move(action));
+  }
+  if (!packet->IsResponse() && packet->Opcode() == kNsOpcodeRegistration) {
+    return Count(DefendName(*packet, std::move(action)));
+  }
+  NamePacketKind kind = ClassifyNamePacket(*packet);
+  if (kind != NamePacketKind::NameQueryRequest && kind != NamePacketKind::NodeStatusRequest) {
+    action.verdict = ResponderVerdict::kNotAQuery;
     return Count(std::move(action));
   }
   const NsQuestion& question = packet->questions.front();

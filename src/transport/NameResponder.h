@@ -20,7 +20,12 @@
 //   node status for "*" or one of our names,   node status response listing our three names
 //   unicast
 //   node status, broadcast or another name     nothing
-//   responses, registrations, releases, ...    nothing (we are no name server)
+//   registration of COMPUTER<00> or <03> by    negative registration response, RCODE 6
+//   another node                               (ACT_ERR): the name is ours (RFC 1002 5.1.1)
+//   responses, other registrations, releases,  nothing (we are no name server)
+//   ...
+//   from outside the subnets of our            nothing; counted (an answer to a spoofed
+//   interfaces                                 source would reflect traffic at a victim)
 //   undecodable packet, source port 0          nothing; counted
 //
 // A query counts as broadcast when its B flag is set or it was sent to a broadcast address.
@@ -50,13 +55,15 @@ struct QueryArrival {
 };
 
 enum class ResponderVerdict {
-  kPositive,          // positive name query response
-  kNegative,          // negative name query response
-  kNodeStatus,        // node status response
-  kNotOurs,           // a query for a name we do not own that gets no answer
-  kNotOurInterface,   // arrived on an interface we do not serve
-  kNotAQuery,         // a response or another operation
-  kMalformed,         // did not decode, or cannot be answered (source port 0)
+  kPositive,         // positive name query response
+  kNegative,         // negative name query response
+  kNodeStatus,       // node status response
+  kDefended,         // negative registration response: another node claimed our name
+  kNotOurs,          // a query for a name we do not own that gets no answer
+  kNotOurInterface,  // arrived on an interface we do not serve
+  kOffSubnet,        // the source is on none of our interfaces' subnets
+  kNotAQuery,        // a response or another operation
+  kMalformed,        // did not decode, or cannot be answered (source port 0)
 };
 
 const char* ResponderVerdictText(ResponderVerdict verdict);
@@ -71,8 +78,10 @@ struct ResponderCounters {
   uint64_t positive = 0;
   uint64_t negative = 0;
   uint64_t nodeStatus = 0;
+  uint64_t defended = 0;
   uint64_t notOurs = 0;
   uint64_t notOurInterface = 0;
+  uint64_t offSubnet = 0;
   uint64_t notAQuery = 0;
   uint64_t malformed = 0;
 };
@@ -104,6 +113,12 @@ class NameResponder {
   bool IsBroadcast(const NamePacket& packet, const QueryArrival& arrival) const;
   // The address to put into an answer; Any() when none fits.
   Ipv4Address AnswerAddress(const QueryArrival& arrival) const;
+  // Whether source is on the subnet of one of the served interfaces (or is
+  // this host itself, over loopback).
+  bool OnOurSubnets(Ipv4Address source) const;
+  // The answer to a registration request: the defence of a unique name of
+  // ours that another node claims, nothing otherwise.
+  ResponderAction DefendName(const NamePacket& packet, ResponderAction action) const;
   ResponderAction Count(ResponderAction action);
 
   Identity identity_;

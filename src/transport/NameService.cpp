@@ -188,6 +188,19 @@ std::vector<uint8_t> BuildNegativeNameQueryResponse(uint16_t id, const NetbiosNa
   return BuildNamePacket(p);
 }
 
+std::vector<uint8_t> BuildNegativeRegistrationResponse(uint16_t id, const NetbiosName& name,
+                                                       std::span<const uint8_t> claimRdata) {
+  NamePacket p;
+  p.transactionId = id;
+  p.flags = static_cast<uint16_t>(kNsFlagResponse | (kNsOpcodeRegistration << 11) |
+                                  kNsFlagAuthoritative | kNsFlagRecursionDesired |
+                                  kNsFlagRecursionAvailable | kNsRcodeActiveError);
+  std::vector<uint8_t> rdata(claimRdata.begin(), claimRdata.end());
+  rdata.resize(6);  // one NB entry, as in the request
+  p.answers.push_back({name, kNsTypeNb, kNsClassIn, 0, std::move(rdata)});
+  return BuildNamePacket(p);
+}
+
 std::vector<uint8_t> BuildNodeStatusRequest(uint16_t id, const NetbiosName& name) {
   NamePacket p;
   p.transactionId = id;

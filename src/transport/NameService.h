@@ -153,6 +153,11 @@ std::vector<uint8_t> BuildPositiveNameQueryResponse(uint16_t id, const NetbiosNa
 // Flags 0x8500 | rcode; answer of type NULL, TTL 0, no RDATA.
 std::vector<uint8_t> BuildNegativeNameQueryResponse(uint16_t id, const NetbiosName& name,
                                                     uint8_t rcode = kNsRcodeNameError);
+// RFC 1002 4.2.6, the owner's defence of a unique name: flags 0xAD86 (R,
+// opcode 5, AA, RD, RA, RCODE 6 ACT_ERR); one NB answer for name, TTL 0, with
+// the claimant's own NB entry (the first 6 bytes of its request's RDATA).
+std::vector<uint8_t> BuildNegativeRegistrationResponse(uint16_t id, const NetbiosName& name,
+                                                       std::span<const uint8_t> claimRdata);
 // Flags 0; one NBSTAT question (usually for the wildcard).
 std::vector<uint8_t> BuildNodeStatusRequest(uint16_t id,
                                             const NetbiosName& name = NetbiosName::Wildcard());

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <iterator>
 
 #include "res/Dialogs.h"
 #include "res/Resources.h"
@@ -17,17 +18,22 @@ AboutDlg::AboutDlg(QWidget* parent, ILinkOpener* opener) : QDialog(parent) {
 
   if (auto* version = FindControl<QLabel>(this, res::IDC_ABOUT_VERSION)) {
     version->setText(version->text() + QLatin1Char(' ') + QLatin1String(res::kVersion));
+    FitTextControl(version);
   }
 
-  email_ = new HyperlinkLabel(this);
-  email_->SetOpener(opener);
-  email_->SetTarget(QStringLiteral("mailto:") + QLatin1String(kAuthorEmail));
-  email_->Attach(FindControl<QLabel>(this, res::IDC_EMAIL));
-
-  homePage_ = new HyperlinkLabel(this);
-  homePage_->SetOpener(opener);
-  homePage_->SetTarget(QLatin1String(kHomePage));
-  homePage_->Attach(FindControl<QLabel>(this, res::IDC_HOMEPAGE));
+  // The template makes both links; they only get their targets here.
+  email_ = FindControl<HyperlinkLabel>(this, res::IDC_EMAIL);
+  homePage_ = FindControl<HyperlinkLabel>(this, res::IDC_HOMEPAGE);
+  Q_ASSERT(email_ && homePage_);
+  const QString targets[] = {QStringLiteral("mailto:") + QLatin1String(kAuthorEmail),
+                             QLatin1String(kHomePage)};
+  HyperlinkLabel* links[] = {email_, homePage_};
+  for (size_t i = 0; i < std::size(links); ++i) {
+    if (!links[i]) continue;
+    links[i]->SetOpener(opener);
+    links[i]->SetTarget(targets[i]);
+    FitTextControl(links[i]);
+  }
 
   if (auto* ok = FindControl<QPushButton>(this, res::IDOK)) {
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -16,14 +16,20 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QValidator>
+#include <algorithm>
+#include <cmath>
 
 #include "res/Resources.h"
 #include "res/StringTable.h"
+#include "ui/HyperlinkLabel.h"
 
 namespace vantrel::ui {
 namespace {
@@ -45,11 +51,9 @@ QString FromUtf8(std::string_view s) {
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// Static text shows '&' as a mnemonic marker unless kNoPrefix: "&&" is one
-// ampersand, a single one disappears.
-QString StaticText(std::string_view raw, bool noPrefix) {
-  QString text = FromUtf8(raw);
-  if (noPrefix) return text;
+// The text without its mnemonic markers: "&&" is one ampersand, a single one
+// disappears.
+QString WithoutMnemonics(const QString& text) {
   QString out;
   out.reserve(text.size());
   for (qsizetype i = 0; i < text.size(); ++i) {
@@ -65,12 +69,23 @@ QString StaticText(std::string_view raw, bool noPrefix) {
   return out;
 }
 
-// Upper-cases what is typed, like an edit with ES_UPPERCASE.
+// Static text shows '&' as a mnemonic marker unless kNoPrefix.
+QString StaticText(std::string_view raw, bool noPrefix) {
+  const QString text = FromUtf8(raw);
+  return noPrefix ? text : WithoutMnemonics(text);
+}
+
+// Upper-cases what is typed, like an edit with ES_UPPERCASE: one character for
+// one (the simple case mapping of each UTF-16 unit; surrogates stay as they
+// are), so the text keeps its length and the cursor stays where it was. A
+// full mapping would turn "ß" into "SS" and push the cursor off its place.
 class UpperCaseValidator : public QValidator {
  public:
   using QValidator::QValidator;
   State validate(QString& input, int& /*pos*/) const override {
-    input = input.toUpper();
+    for (QChar& c : input) {
+      if (!c.isSurrogate()) c = c.toUpper();
+    }
     return Acceptable;
   }
 };
@@ -117,8 +132,8 @@ void EnforceLimit(QPlainTextEdit* edit, int limit) {
   });
 }
 
-QWidget* MakeStatic(const res::ControlTemplate& c, QWidget* parent) {
-  auto* label = new QLabel(parent);
+// Sets a label up as the static control c (a plain QLabel or a link).
+QWidget* MakeStatic(const res::ControlTemplate& c, QLabel* label) {
   label->setTextFormat(Qt::PlainText);
   label->setText(StaticText(c.text, (c.style & style::kNoPrefix) != 0));
   Qt::Alignment align = Qt::AlignLeft;
@@ -173,6 +188,149 @@ QWidget* MakeEdit(const res::ControlTemplate& c, QWidget* parent) {
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
   }
   return edit;
+}
+
+// ---- texts that fit their controls
+
+// The widest line of text in whole pixels (rounded up: a glyph that ends at
+// 168.3 needs 169) and the height of its lines, as the widget draws them: the
+// first line is the font's height (what a template gives a line), each further
+// one starts a line spacing lower. That spacing is fractional and includes the
+// font's leading (12.65 pixels for an 11-pixel Liberation Sans), so two lines
+// need 25 pixels where the template's 16 units give 24.
+QSize TextExtent(const QFont& font, const QString& text) {
+  const QFontMetricsF exact(font);
+  const QStringList lines = text.split(u'\n');
+  qreal widest = 0;
+  for (const QString& line : lines) widest = std::max(widest, exact.horizontalAdvance(line));
+  const qreal further = static_cast<qreal>(lines.size() - 1) * exact.lineSpacing();
+  const int height = QFontMetrics(font).height() + static_cast<int>(std::ceil(further));
+  return {static_cast<int>(std::ceil(widest)), height};
+}
+
+// The rectangle a plain-text label draws its text in: its contents less the
+// margin, and less the indent on the sides the text is aligned to (a framed
+// label without an indent of its own gets half an 'x').
+QRect LabelTextArea(const QLabel* label) {
+  QRect area = label->contentsRect();
+  const int margin = label->margin();
+  area.adjust(margin, margin, -margin, -margin);
+  int indent = label->indent();
+  if (indent < 0 && label->frameWidth() > 0) {
+    indent = label->fontMetrics().horizontalAdvance(u'x') / 2 - margin;
+  }
+  if (indent > 0) {
+    const Qt::Alignment align =
+        QStyle::visualAlignment(label->layoutDirection(), label->alignment());
+    if (align & Qt::AlignLeft) area.setLeft(area.left() + indent);
+    if (align & Qt::AlignRight) area.setRight(area.right() - indent);
+    if (align & Qt::AlignTop) area.setTop(area.top() + indent);
+    if (align & Qt::AlignBottom) area.setBottom(area.bottom() - indent);
+  }
+  return area;
+}
+
+// The rectangle beside the indicator where a check box or radio button draws
+// its text.
+QRect ButtonTextArea(const QAbstractButton* button) {
+  QStyleOptionButton option;
+  option.initFrom(button);
+  option.text = button->text();
+  option.icon = button->icon();
+  option.iconSize = button->iconSize();
+  const QStyle::SubElement contents = qobject_cast<const QRadioButton*>(button)
+                                          ? QStyle::SE_RadioButtonContents
+                                          : QStyle::SE_CheckBoxContents;
+  return button->style()->subElementRect(contents, &option, button);
+}
+
+// Where a span keeps its place when it grows: its leading edge, its centre or
+// its trailing edge, after the alignment of what it shows.
+enum class Anchor { Leading, Centre, Trailing };
+
+// Grows the span [start, start + size) to `needed`, keeping its anchor; it
+// never starts before 0 (what does not fit before goes after).
+void GrowSpan(int& start, int& size, int needed, Anchor anchor) {
+  if (needed <= size) return;
+  const int extra = needed - size;
+  if (anchor == Anchor::Trailing) {
+    start -= extra;
+  } else if (anchor == Anchor::Centre) {
+    start -= extra / 2;
+  }
+  start = std::max(start, 0);
+  size = needed;
+}
+
+Anchor HorizontalAnchor(Qt::Alignment align) {
+  if (align & Qt::AlignHCenter) return Anchor::Centre;
+  return (align & Qt::AlignRight) ? Anchor::Trailing : Anchor::Leading;
+}
+
+Anchor VerticalAnchor(Qt::Alignment align) {
+  if (align & Qt::AlignVCenter) return Anchor::Centre;
+  return (align & Qt::AlignBottom) ? Anchor::Trailing : Anchor::Leading;
+}
+
+// The geometry in which the control's text fits, grown from its present one;
+// the present one when the text fits or the control shows no text.
+QRect GeometryThatFits(QWidget* control) {
+  QRect r = control->geometry();
+  QString text;
+  QRect area;
+  Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
+  if (auto* label = qobject_cast<QLabel*>(control)) {
+    // Links fit themselves to their text; labels with pictures or rich text
+    // are not measured.
+    text = label->text();
+    const bool rich = label->textFormat() == Qt::RichText ||
+                      (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(text));
+    if (qobject_cast<HyperlinkLabel*>(control) || rich) return r;
+    area = LabelTextArea(label);
+    align = QStyle::visualAlignment(label->layoutDirection(), label->alignment());
+  } else if (qobject_cast<QCheckBox*>(control) || qobject_cast<QRadioButton*>(control)) {
+    auto* button = static_cast<QAbstractButton*>(control);
+    text = WithoutMnemonics(button->text());
+    area = ButtonTextArea(button);
+    align = QStyle::visualAlignment(button->layoutDirection(), Qt::AlignLeft | Qt::AlignVCenter);
+  } else {
+    return r;
+  }
+  if (text.isEmpty()) return r;
+  const QSize extent = TextExtent(control->font(), text);
+  int x = r.x(), y = r.y(), w = r.width(), h = r.height();
+  GrowSpan(x, w, extent.width() + (r.width() - area.width()), HorizontalAnchor(align));
+  GrowSpan(y, h, extent.height() + (r.height() - area.height()), VerticalAnchor(align));
+  return {x, y, w, h};
+}
+
+// Grows the area holding a control (the dialog, or its client area under a
+// menu bar) so that nothing of the control is cut off at the right or bottom
+// edge; the control keeps the gap it had to that edge before it grew, up to
+// one average character. A fixed area gets a new fixed size, a resizable one a
+// new size and, if it has one, a minimum that holds the control.
+void GrowClientToHold(QWidget* control, const QRect& before) {
+  QWidget* client = control->parentWidget();
+  if (!client) return;
+  const QRect now = control->geometry();
+  const QSize size = client->size();
+  const int cap = control->fontMetrics().averageCharWidth();
+  const auto needed = [cap](int edgeBefore, int edgeNow, int extent) {
+    if (edgeNow <= extent) return extent;
+    return edgeNow + std::clamp(extent - edgeBefore, 0, cap);
+  };
+  const QSize grown(needed(before.x() + before.width(), now.x() + now.width(), size.width()),
+                    needed(before.y() + before.height(), now.y() + now.height(), size.height()));
+  if (grown == size) return;
+  if (client->minimumSize() == client->maximumSize()) {
+    client->setFixedSize(grown);
+    return;
+  }
+  if (!client->minimumSize().isEmpty()) {
+    const QSize holds(now.x() + now.width(), now.y() + now.height());
+    client->setMinimumSize(client->minimumSize().expandedTo(holds));
+  }
+  client->resize(grown);
 }
 
 bool TakesFocus(ControlKind kind) {
@@ -270,8 +428,27 @@ QRect DialogUnits::Map(const res::DlgRect& r) const {
   return {left, top, X(r.x + r.w) - left, Y(r.y + r.h) - top};
 }
 
+namespace {
+QStringList& ForcedFamilies() {
+  static QStringList families;
+  return families;
+}
+}  // namespace
+
+QStringList SetDialogFontFamilies(const QStringList& families) {
+  QStringList previous = ForcedFamilies();
+  ForcedFamilies() = families;
+  return previous;
+}
+
 QFont DialogFont(std::string_view face, int points) {
   QFont font;
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(MulDiv(points > 0 ? points : 8, 96, 72));
+  if (!ForcedFamilies().isEmpty()) {
+    font.setFamilies(ForcedFamilies());
+    return font;
+  }
   const QString name = FromUtf8(face);
   static const QStringList kSansFaces = {
       QStringLiteral("System"), QStringLiteral("MS Sans Serif"), QStringLiteral("MS Shell Dlg"),
@@ -282,8 +459,6 @@ QFont DialogFont(std::string_view face, int points) {
            << QStringLiteral("Nimbus Sans") << QStringLiteral("Arial")
            << QStringLiteral("Helvetica") << QStringLiteral("DejaVu Sans");
   font.setFamilies(families);
-  font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(MulDiv(points > 0 ? points : 8, 96, 72));
   return font;
 }
 
@@ -299,7 +474,10 @@ QWidget* CreateControl(const res::ControlTemplate& c, QWidget* parent, const Dia
   QRect geometry = units.Map(c.rect);
   switch (c.kind) {
     case ControlKind::Static:
-      widget = MakeStatic(c, parent);
+      widget = MakeStatic(c, new QLabel(parent));
+      break;
+    case ControlKind::Hyperlink:
+      widget = MakeStatic(c, new HyperlinkLabel(parent));
       break;
     case ControlKind::Icon: {
       auto* label = new QLabel(parent);
@@ -386,6 +564,8 @@ QWidget* CreateControl(const res::ControlTemplate& c, QWidget* parent, const Dia
   widget->setObjectName(QString::number(c.id));
   widget->setProperty(kControlIdProperty, c.id);
   widget->setGeometry(geometry);
+  // A link becomes one in its place: underlined, fitted to its text.
+  if (auto* link = qobject_cast<HyperlinkLabel*>(widget)) link->AttachInPlace();
   if (TakesFocus(c.kind)) {
     widget->setFocusPolicy((c.style & style::kTabStop) ? Qt::StrongFocus : Qt::ClickFocus);
   } else {
@@ -437,13 +617,31 @@ BuiltDialog BuildDialog(QWidget* dialog, const res::DialogTemplate& tmpl,
   built.client->setFont(font);
 
   QWidget* previous = nullptr;
+  QList<QWidget*> made;
   for (const res::ControlTemplate& c : tmpl.controls) {
     QWidget* widget = CreateControl(c, built.client, built.units);
+    made << widget;
     if (widget->focusPolicy() == Qt::NoFocus) continue;
     if (previous) QWidget::setTabOrder(previous, widget);
     previous = widget;
   }
+  // With another font than the one the template was laid out in, a text may
+  // need more room than its rectangle gives.
+  for (QWidget* widget : made) FitTextControl(widget);
   return built;
+}
+
+bool FitTextControl(QWidget* control) {
+  if (!control) return false;
+  control->ensurePolished();
+  const QRect before = control->geometry();
+  const QRect fits = GeometryThatFits(control);
+  if (fits != before) control->setGeometry(fits);
+  // A link sizes itself to its text, so it may have grown already.
+  if (fits != before || qobject_cast<HyperlinkLabel*>(control)) {
+    GrowClientToHold(control, before);
+  }
+  return fits != before;
 }
 
 int ControlId(const QWidget* control) {

@@ -17,16 +17,25 @@
 // order, which is also the tab order. Each control's objectName is its id as
 // a decimal number ("1017") and FindControl looks controls up by id.
 //
+// Texts are never clipped, whatever font the desktop has: a static, check box
+// or radio button whose text does not fit its rectangle with the actual font
+// grows until it does (FitTextControl), and the dialog grows with it when it
+// would reach past the client area. A layout that fits is left exactly as the
+// template says; nothing shrinks.
+//
 // Kinds and the widgets made for them:
 //   Static        QLabel, plain text, top-left aligned and word-wrapped unless
 //                 the style says otherwise; kSunken/kBorder give it a frame
+//   Hyperlink     HyperlinkLabel, attached in its place: the window only sets
+//                 its target (FindControl<HyperlinkLabel>(this, id))
 //   Icon          QLabel holding the icon's 32x32 pixmap
 //   Frame         QFrame (box); HLine/VLine: QFrame lines
 //   GroupBox      QGroupBox (the controls inside are siblings, as on Windows)
 //   PushButton    QPushButton; DefPushButton also setDefault(true)
 //   CheckBox      QCheckBox;  RadioButton: QRadioButton
 //   Edit          QLineEdit (limit = maxLength, kUpperCase upper-cases while
-//                 typing, kReadOnly, kPassword, kNumber); with kMultiLine a
+//                 typing one character for one, so the length and the cursor
+//                 stay, kReadOnly, kPassword, kNumber); with kMultiLine a
 //                 QPlainTextEdit (limit enforced while typing, kVScroll shows
 //                 the vertical bar, without kWantReturn the Enter key goes to
 //                 the dialog's default button)
@@ -85,6 +94,15 @@ struct DialogUnits {
 QFont DialogFont(std::string_view face, int points);
 DialogUnits DialogBaseUnits(const QFont& font);
 
+// Forces the dialog font's families (tried in order) for every dialog built
+// afterwards, in place of the mapping above; an empty list restores the
+// mapping. Returns the list in force before, so a test can put it back:
+//
+//   const QStringList old = ui::SetDialogFontFamilies({"DejaVu Serif"});
+//   ...                                  // build and check dialogs
+//   ui::SetDialogFontFamilies(old);
+QStringList SetDialogFontFamilies(const QStringList& families);
+
 struct BuiltDialog {
   QWidget* client = nullptr;    // parent of the controls: the dialog itself without a menu
   QMenuBar* menuBar = nullptr;  // the menu bar made from the menu template, if any
@@ -100,6 +118,18 @@ BuiltDialog BuildDialog(QWidget* dialog, const res::DialogTemplate& tmpl,
 // Creates one control of a template in parent (BuildDialog calls it for each).
 QWidget* CreateControl(const res::ControlTemplate& control, QWidget* parent,
                        const DialogUnits& units);
+
+// Grows a static (QLabel with plain text), check box or radio button whose text
+// does not fit it with its font: its width to the longest line, its height to
+// the number of lines, measured with the font's metrics and the widget's own
+// margins, indent or indicator. It keeps its place by its alignment (left
+// aligned text keeps the left edge, right aligned the right edge, centred the
+// centre). When it then reaches past its parent (the dialog or its client
+// area), the parent grows too: a fixed one stays fixed at the new size. A link
+// fits itself; for it only the parent grows if needed. Returns true when the
+// control grew. BuildDialog calls it for every control; a window calls it
+// after giving a control a longer text at run time.
+bool FitTextControl(QWidget* control);
 
 // The id of a control made by the builder; -1 for other widgets.
 int ControlId(const QWidget* control);

@@ -1,5 +1,7 @@
 #include "ui/HyperlinkLabel.h"
 
+#include <sys/types.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -8,11 +10,14 @@
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTextStream>
+#include <QTimer>
 #include <QUrl>
 #include <cmath>
+#include <csignal>
 
 #include "ui/MessageBox.h"
 
@@ -121,23 +126,92 @@ int StartDetached(const QString& program, const QStringList& arguments) {
   return QProcess::startDetached(path, arguments) ? kOpenOk : kOpenOutOfResources;
 }
 
-QString QueryDefaultBrowser() {
-  QProcess query;
-  query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
-                                           QStringLiteral("x-scheme-handler/http")});
-  if (!query.waitForFinished(3000)) {
-    query.kill();
-    query.waitForFinished(1000);
-    return {};
+// The most a desktop-id answer may be; a query that writes more is given up.
+constexpr qint64 kMaxQueryOutput = 4096;
+
+// One run of the default-browser query. It lives until its process has ended
+// (or the application goes) and answers exactly once; the process runs in a
+// process group of its own, so that giving up kills whatever the query started
+// as well.
+class BrowserQuery : public QObject {
+ public:
+  using Reply = std::function<void(const QString&)>;
+
+  BrowserQuery(int limitMs, Reply reply)
+      : QObject(QCoreApplication::instance()), reply_(std::move(reply)) {
+    process_.setStandardInputFile(QProcess::nullDevice());
+    process_.setStandardErrorFile(QProcess::nullDevice());
+    process_.setChildProcessModifier([] { ::setpgid(0, 0); });
+    connect(&process_, &QProcess::finished, this, &BrowserQuery::OnFinished);
+    connect(&process_, &QProcess::errorOccurred, this, &BrowserQuery::OnError);
+    connect(&process_, &QProcess::readyReadStandardOutput, this, [this] {
+      if (process_.bytesAvailable() > kMaxQueryOutput) GiveUp();
+    });
+    limit_.setSingleShot(true);
+    limit_.setInterval(limitMs);
+    connect(&limit_, &QTimer::timeout, this, &BrowserQuery::GiveUp);
   }
-  if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0) return {};
-  const QString id = QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
-  // One desktop id; anything else (several lines, a path) is not used.
-  if (id.contains(u'\n') || id.contains(u'/') || !id.endsWith(QStringLiteral(".desktop"))) {
-    return {};
+
+  ~BrowserQuery() override {
+    KillGroup();
+    process_.waitForFinished(1000);  // killed: ends at once
   }
-  return id;
-}
+
+  void Start() {
+    limit_.start();
+    process_.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                                QStringLiteral("x-scheme-handler/http")});
+  }
+
+ private:
+  // The reply runs from the event loop, not inside this object's handlers:
+  // it may run a modal box, in whose loop this object may end.
+  void Answer(const QString& id) {
+    limit_.stop();
+    if (answered_) return;
+    answered_ = true;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [reply = std::move(reply_), id] { reply(id); },
+        Qt::QueuedConnection);
+  }
+
+  void KillGroup() {
+    if (process_.state() == QProcess::NotRunning) return;
+    const qint64 pid = process_.processId();
+    if (pid > 0) ::kill(-static_cast<pid_t>(pid), SIGKILL);
+    process_.kill();
+  }
+
+  void OnFinished(int exitCode, QProcess::ExitStatus status) {
+    QString id;
+    if (status == QProcess::NormalExit && exitCode == 0 &&
+        process_.bytesAvailable() <= kMaxQueryOutput) {
+      id = QString::fromLocal8Bit(process_.readAllStandardOutput()).trimmed();
+      // One desktop id; anything else (several lines, a path) is not used.
+      if (id.contains(u'\n') || id.contains(u'/') || !id.endsWith(QStringLiteral(".desktop"))) {
+        id.clear();
+      }
+    }
+    Answer(id);
+    deleteLater();
+  }
+
+  void OnError(QProcess::ProcessError error) {
+    if (error != QProcess::FailedToStart) return;  // the others end in finished()
+    Answer({});
+    deleteLater();
+  }
+
+  void GiveUp() {
+    KillGroup();  // finished() follows and removes this object
+    Answer({});
+  }
+
+  QProcess process_{this};
+  QTimer limit_{this};
+  Reply reply_;
+  bool answered_ = false;
+};
 
 QUrl TargetUrl(const QString& target) {
   const QUrl url(target);
@@ -145,7 +219,28 @@ QUrl TargetUrl(const QString& target) {
   return QUrl::fromUserInput(target, QDir::currentPath(), QUrl::AssumeLocalFile);
 }
 
+// Steps 2 to 4 of an open the desktop could not do: the browser's desktop
+// entry, its command line up to the placeholder, the target as one more
+// argument (never parsed by a shell).
+int StartBrowser(const DesktopLinkOpener::Environment& env, const QString& desktopId,
+                 const QString& target, int failure) {
+  if (desktopId.isEmpty()) return failure;
+  const QString file = FindDesktopFile(desktopId, env.dataDirs ? env.dataDirs() : XdgDataDirs());
+  if (file.isEmpty()) return failure;
+  const QString exec = ReadDesktopExec(file);
+  if (exec.isEmpty()) return failure;
+  QStringList arguments = SplitExecLine(CutBrowserCommand(exec));
+  if (arguments.isEmpty() || !env.start) return failure;
+  const QString program = arguments.takeFirst();
+  arguments << target;
+  return env.start(program, arguments);
+}
+
 }  // namespace
+
+void QueryDefaultBrowser(int limitMs, std::function<void(const QString& desktopId)> reply) {
+  (new BrowserQuery(limitMs, std::move(reply)))->Start();
+}
 
 QString CutBrowserCommand(const QString& exec) {
   qsizetype cut = FindPlaceholder(exec, true);
@@ -244,10 +339,12 @@ QStringList XdgDataDirs() {
 
 DesktopLinkOpener::DesktopLinkOpener() : env_(SystemEnvironment()) {}
 
-DesktopLinkOpener::Environment DesktopLinkOpener::SystemEnvironment() {
+DesktopLinkOpener::Environment DesktopLinkOpener::SystemEnvironment(int browserQueryLimitMs) {
   Environment env;
   env.openUrl = [](const QString& target) { return QDesktopServices::openUrl(TargetUrl(target)); };
-  env.defaultBrowser = &QueryDefaultBrowser;
+  env.defaultBrowser = [browserQueryLimitMs](std::function<void(const QString&)> reply) {
+    QueryDefaultBrowser(browserQueryLimitMs, std::move(reply));
+  };
   env.dataDirs = &XdgDataDirs;
   env.start = &StartDetached;
   return env;
@@ -264,25 +361,22 @@ int DesktopLinkOpener::DesktopFailure(const QString& target) {
   return kOpenNoAssociation;
 }
 
-int DesktopLinkOpener::Open(const QString& target) {
+void DesktopLinkOpener::Open(const QString& target, Done done) {
   // 1. The desktop.
-  if (!target.isEmpty() && env_.openUrl && env_.openUrl(target)) return kOpenOk;
+  if (!target.isEmpty() && env_.openUrl && env_.openUrl(target)) {
+    done(kOpenOk);
+    return;
+  }
   const int failure = DesktopFailure(target);
-  if (target.isEmpty()) return failure;
-  // 2. The default web browser's desktop entry.
-  const QString id = env_.defaultBrowser ? env_.defaultBrowser() : QString();
-  if (id.isEmpty()) return failure;
-  const QString file = FindDesktopFile(id, env_.dataDirs ? env_.dataDirs() : XdgDataDirs());
-  if (file.isEmpty()) return failure;
-  const QString exec = ReadDesktopExec(file);
-  if (exec.isEmpty()) return failure;
-  // 3. Its command line up to the placeholder, 4. with the target as one more
-  // argument. The target is never parsed by a shell.
-  QStringList arguments = SplitExecLine(CutBrowserCommand(exec));
-  if (arguments.isEmpty() || !env_.start) return failure;
-  const QString program = arguments.takeFirst();
-  arguments << target;
-  return env_.start(program, arguments);
+  if (target.isEmpty() || !env_.defaultBrowser) {
+    done(failure);
+    return;
+  }
+  // 2.-4. The default web browser, once the query has named it. The reply
+  // holds its own copy of the environment: the opener may be gone by then.
+  env_.defaultBrowser([env = env_, target, failure, done](const QString& id) {
+    done(StartBrowser(env, id, target, failure));
+  });
 }
 
 namespace {
@@ -316,7 +410,6 @@ bool HyperlinkLabel::Attach(QLabel* control) {
   setProperty("controlId", control->property("controlId"));
   setFont(control->font());
   setAlignment(control->alignment());
-  setWordWrap(false);
   setFrameStyle(control->frameStyle());
   setText(control->text());
   setEnabled(control->isEnabled());
@@ -325,10 +418,17 @@ bool HyperlinkLabel::Attach(QLabel* control) {
   if (parent) stackUnder(control);
   delete control;
   setVisible(!hidden);
+  return AttachInPlace();
+}
 
+bool HyperlinkLabel::AttachInPlace() {
+  if (attached_) return false;
   attached_ = true;
+  setTextFormat(Qt::PlainText);
+  setWordWrap(false);
+  showsTarget_ = text().isEmpty();
   if (target_.isEmpty()) target_ = text();
-  if (text().isEmpty()) setText(target_);
+  if (showsTarget_) setText(target_);
   UpdateFont();
   FitToText();
   if (!cursor_) cursor_ = QCursor(Qt::PointingHandCursor);
@@ -342,6 +442,7 @@ bool HyperlinkLabel::Attach(QLabel* control) {
 void HyperlinkLabel::SetTarget(const QString& target) {
   target_ = target;
   if (!attached_) return;
+  if (showsTarget_) setText(target_);
   FitToText();
   setToolTip(target_);
 }
@@ -382,9 +483,18 @@ QColor HyperlinkLabel::CurrentColour() const {
   return visited_flag_ ? visited_ : link_;
 }
 
-int HyperlinkLabel::OpenTarget() {
+void HyperlinkLabel::OpenTarget() {
+  if (opening_) return;
+  opening_ = true;
   ILinkOpener* opener = opener_ ? opener_ : DefaultLinkOpener();
-  const int result = opener->Open(target_);
+  // The answer may come after the label (with its dialog) is gone.
+  opener->Open(target_, [label = QPointer<HyperlinkLabel>(this)](int result) {
+    if (label) label->Opened(result);
+  });
+}
+
+void HyperlinkLabel::Opened(int result) {
+  opening_ = false;
   if (result > 32) {
     SetVisited(true);
   } else {
@@ -393,7 +503,6 @@ int HyperlinkLabel::OpenTarget() {
                    window());
   }
   emit opened(result);
-  return result;
 }
 
 void HyperlinkLabel::mouseMoveEvent(QMouseEvent* event) {

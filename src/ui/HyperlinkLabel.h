@@ -1,19 +1,23 @@
 #pragma once
-// HyperlinkLabel: a static text that behaves as a link. It takes over a label
-// the dialog builder made (Attach), draws its text underlined in the link
-// colour, turns the hover colour while the pointer is over it, shows a hand
-// cursor and its target as tool tip, and opens the target when clicked. An
-// opened link turns the visited colour; a link that cannot be opened beeps and
-// shows "Unable to open hyperlink:" with the reason.
+// HyperlinkLabel: a static text that behaves as a link. The dialog builder
+// makes one for each Hyperlink control of a template (attached in place), or
+// one takes over a label made before (Attach). It draws its text underlined in
+// the link colour, turns the hover colour while the pointer is over it, shows a
+// hand cursor and its target as tool tip, and opens the target when clicked.
+// An opened link turns the visited colour; a link that cannot be opened beeps
+// and shows "Unable to open hyperlink:" with the reason.
 //
 // Opening goes through an ILinkOpener so that tests never start a browser. The
 // default opener asks the desktop (QDesktopServices) and, when that fails,
 // starts the default web browser named by the desktop entry that
-// `xdg-mime query default x-scheme-handler/http` reports.
+// `xdg-mime query default x-scheme-handler/http` reports. That query runs as
+// a process the user-interface thread does not wait for: the open finishes
+// when it answers, or fails when it has not answered within its time limit.
 
 #include <QColor>
 #include <QCursor>
 #include <QLabel>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -32,10 +36,13 @@ inline constexpr int kOpenNoAssociation = 31;
 
 class ILinkOpener {
  public:
+  using Done = std::function<void(int result)>;
   virtual ~ILinkOpener() = default;
-  // Opens the target (a URL, a "mailto:" address or a file); returns a result
-  // as above.
-  virtual int Open(const QString& target) = 0;
+  // Opens the target (a URL, a "mailto:" address or a file) and calls done
+  // exactly once with a result as above: at once, or later from the event loop
+  // when the open has to wait for another process. The caller is never held up
+  // waiting for a process.
+  virtual void Open(const QString& target, Done done) = 0;
 };
 
 // The reason shown for a failed open: the fixed text for the shell's error
@@ -66,6 +73,17 @@ QString FindDesktopFile(const QString& desktopId, const QStringList& dataDirs);
 // /usr/local/share:/usr/share).
 QStringList XdgDataDirs();
 
+// How long the default-browser query may take before it is given up.
+inline constexpr int kBrowserQueryLimitMs = 3000;
+
+// Asks `xdg-mime query default x-scheme-handler/http` (found on PATH) for the
+// desktop id of the default web browser and returns at once; reply gets the id
+// from the event loop when the query has answered, or an empty id when it
+// failed, answered something else than one desktop id, wrote more than a few
+// kilobytes, or did not answer within limitMs (then it is killed, with any
+// process it started).
+void QueryDefaultBrowser(int limitMs, std::function<void(const QString& desktopId)> reply);
+
 // The opener of the running program. Each step is a function so that tests can
 // replace the desktop, the mime query and the process start.
 class DesktopLinkOpener : public ILinkOpener {
@@ -73,9 +91,9 @@ class DesktopLinkOpener : public ILinkOpener {
   struct Environment {
     // Asks the desktop to open the target; true on success.
     std::function<bool(const QString& target)> openUrl;
-    // The desktop id of the default web browser ("firefox-esr.desktop"); empty
-    // if none is registered.
-    std::function<QString()> defaultBrowser;
+    // Finds the desktop id of the default web browser ("firefox-esr.desktop")
+    // and hands it to reply, at once or later; empty if none is registered.
+    std::function<void(std::function<void(const QString& desktopId)> reply)> defaultBrowser;
     std::function<QStringList()> dataDirs;
     // Starts the program detached with the arguments; returns a result as
     // above (kOpenOk, kOpenFileNotFound, kOpenAccessDenied, ...).
@@ -85,12 +103,14 @@ class DesktopLinkOpener : public ILinkOpener {
   DesktopLinkOpener();  // the real desktop
   explicit DesktopLinkOpener(Environment env) : env_(std::move(env)) {}
 
-  int Open(const QString& target) override;
+  void Open(const QString& target, Done done) override;
 
   // The result the desktop's failure stands for: a missing local file or
   // folder, else "no application associated".
   static int DesktopFailure(const QString& target);
-  static Environment SystemEnvironment();
+  // The real desktop, the xdg-mime query with the given time limit, the XDG
+  // data dirs and a detached process start.
+  static Environment SystemEnvironment(int browserQueryLimitMs = kBrowserQueryLimitMs);
 
  private:
   Environment env_;
@@ -111,12 +131,19 @@ class HyperlinkLabel : public QLabel {
   explicit HyperlinkLabel(QWidget* parent = nullptr);
 
   // Takes the place of a label (parent, geometry, id, text, font, alignment,
-  // visibility, stacking and tab position) and deletes it. An empty target
-  // becomes the label's text; an empty text shows the target. Returns false
-  // when control is null or the link is attached already.
+  // visibility, stacking and tab position), deletes it and attaches in place.
+  // Returns false when control is null or the link is attached already.
   bool Attach(QLabel* control);
+  // Becomes a link where it stands, with its own text, font and place (the
+  // dialog builder does this for its Hyperlink controls): an empty target
+  // becomes the label's text; an empty text shows the target; the font gets
+  // the underline, the label fits its text, the cursor and tool tip are set.
+  // Returns false when the link is attached already.
+  bool AttachInPlace();
   bool IsAttached() const { return attached_; }
 
+  // A label that shows its target (its own text was empty when it was
+  // attached) shows the new one too.
   void SetTarget(const QString& target);
   QString Target() const { return target_; }
   // An invalid hover colour stands for the system highlight colour.
@@ -139,8 +166,12 @@ class HyperlinkLabel : public QLabel {
   QColor CurrentColour() const;
 
   void SetOpener(ILinkOpener* opener) { opener_ = opener; }
-  // Opens the target as a click does; returns the opener's result.
-  int OpenTarget();
+  // Opens the target as a click does. When the opener has answered, the label
+  // turns visited or shows the failure, then emits opened(result); that may
+  // happen before OpenTarget returns or later from the event loop. Clicks while
+  // an open is under way are ignored.
+  void OpenTarget();
+  bool Opening() const { return opening_; }
 
  signals:
   void opened(int result);
@@ -154,6 +185,7 @@ class HyperlinkLabel : public QLabel {
   void changeEvent(QEvent* event) override;
 
  private:
+  void Opened(int result);
   void SetHovering(bool hovering);
   void UpdateColour();
   void UpdateFont();
@@ -168,6 +200,8 @@ class HyperlinkLabel : public QLabel {
   bool adjust_ = true;
   bool attached_ = false;
   bool pressed_ = false;
+  bool opening_ = false;
+  bool showsTarget_ = false;
   bool updating_ = false;
   QString target_;
   std::optional<QCursor> cursor_;

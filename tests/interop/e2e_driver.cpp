@@ -31,6 +31,9 @@
 //   store                      prints "record: TIME|SENDER|RECEIVER|TEXT" for
 //                              every stored record, oldest first, then
 //                              "store: total=N current=M"
+//   summary                    prints "summary: records=N total=N bytes=B
+//                              dropped=D" (the store's size and what its limits
+//                              dropped), without the records
 //   exit                       the icon menu's Exit: the program ends as the
 //                              user ends it (messages saved)
 #include <unistd.h>
@@ -228,6 +231,8 @@ class Driver : public QObject {
       ReportWindow(true);
     } else if (command == "store") {
       PrintStore();
+    } else if (command == "summary") {
+      PrintSummary();
     } else if (command == "exit") {
       Exit();
     } else if (!command.empty()) {
@@ -290,6 +295,19 @@ class Driver : public QObject {
     }
     Line("store",
          "total=" + std::to_string(store.total()) + " current=" + std::to_string(store.current()));
+  }
+
+  void PrintSummary() {
+    CReceiveDlg* r = Receive();
+    if (!r) {
+      Line("summary", "none");
+      return;
+    }
+    const MessageStore& store = r->store();
+    Line("summary", "records=" + std::to_string(store.RecordCount()) +
+                        " total=" + std::to_string(store.total()) +
+                        " bytes=" + std::to_string(store.RecordBytes()) +
+                        " dropped=" + std::to_string(store.DroppedOverLimits()));
   }
 
   void Exit() {

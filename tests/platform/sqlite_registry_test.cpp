@@ -456,11 +456,87 @@ TEST_F(DamagedHiveTest, AnUnopenableFileIsMovedAsideToo) {
   // A folder cannot be opened as a database.
   std::filesystem::create_directories(home.hivePath());
   WriteFileBytes(home.hivePath() + "/inside", "kept");
+  chmod(home.hivePath().c_str(), 0755);
   HiveOpenResult r = OpenHive(home.hivePath(), kNow);
   ASSERT_EQ(r.status, HiveStatus::Recovered) << r.message;
   EXPECT_NE(r.message.find("cannot be opened"), std::string::npos) << r.message;
   EXPECT_EQ(ReadFileBytes(r.asidePath + "/inside"), "kept");
+  EXPECT_EQ(ModeOf(r.asidePath), 0755u);  // left exactly as it was: its owner can still enter it
   ExpectFreshHive(*r.hive);
+}
+
+TEST_F(DamagedHiveTest, ADamagedFileSetAsideKeepsItsMode) {
+  MakeDir();
+  WriteFileBytes(home.hivePath(), std::string(3000, 'x'));
+  chmod(home.hivePath().c_str(), 0644);
+  HiveOpenResult r = OpenHive(home.hivePath(), kNow);
+  ASSERT_EQ(r.status, HiveStatus::Recovered) << r.message;
+  EXPECT_EQ(ModeOf(r.asidePath), 0644u);
+  EXPECT_EQ(ModeOf(home.hivePath()), 0600u);  // the fresh one is private
+}
+
+// A link where the hive or one of its companions belongs, or a hive its owner
+// made read-only, is not used and not touched: the program runs on defaults.
+TEST_F(DamagedHiveTest, LinksAndReadOnlyHivesAreLeftAloneAndNotUsed) {
+  MakeDir();
+  const std::string elsewhere = home.dir() + "/elsewhere";
+  auto expectRefused = [&](const char* why) {
+    HiveOpenResult r = OpenHive(home.hivePath(), kNow);
+    EXPECT_EQ(r.status, HiveStatus::Unavailable) << why;
+    EXPECT_TRUE(r.hive->isTemporary()) << why;
+    EXPECT_NE(r.message.find(why), std::string::npos) << r.message;
+    EXPECT_NE(r.message.find("does not save"), std::string::npos) << r.message;
+    EXPECT_TRUE(r.asidePath.empty());
+    return r;
+  };
+
+  // A link to an empty file of the user's: nothing is written into it.
+  WriteFileBytes(elsewhere, "");
+  chmod(elsewhere.c_str(), 0644);
+  ASSERT_EQ(symlink(elsewhere.c_str(), home.hivePath().c_str()), 0);
+  expectRefused("symbolic link");
+  EXPECT_EQ(ReadFileBytes(elsewhere), "");
+  EXPECT_EQ(ModeOf(elsewhere), 0644u);
+  EXPECT_FALSE(std::filesystem::exists(home.hivePath() + "-wal"));
+  // A link to another file: its mode and bytes stay.
+  WriteFileBytes(elsewhere, "somebody's notes");
+  expectRefused("symbolic link");
+  EXPECT_EQ(ReadFileBytes(elsewhere), "somebody's notes");
+  EXPECT_EQ(ModeOf(elsewhere), 0644u);
+  ASSERT_EQ(unlink(home.hivePath().c_str()), 0);
+
+  // A sound hive whose -wal is a link.
+  { auto hive = Open(HiveStatus::Created); }
+  WriteFileBytes(elsewhere, "");
+  ASSERT_EQ(symlink(elsewhere.c_str(), (home.hivePath() + "-wal").c_str()), 0);
+  expectRefused("symbolic link");
+  EXPECT_EQ(ModeOf(elsewhere), 0644u);
+  EXPECT_EQ(ReadFileBytes(elsewhere), "");
+  ASSERT_EQ(unlink((home.hivePath() + "-wal").c_str()), 0);
+
+  // Read-only: not made writable, not written.
+  const std::string before = ReadFileBytes(home.hivePath());
+  chmod(home.hivePath().c_str(), 0444);
+  expectRefused("read-only");
+  EXPECT_EQ(ModeOf(home.hivePath()), 0444u);
+  EXPECT_EQ(ReadFileBytes(home.hivePath()), before);
+}
+
+TEST_F(HiveTest, CompanionsBesideAnotherUsersHiveAreOwnerOnly) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to own a hive of another user";
+  { auto hive = Open(HiveStatus::Created); }
+  for (const char* c : {"-wal", "-shm"}) unlink((home.hivePath() + c).c_str());
+  ASSERT_EQ(chown(home.hivePath().c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chmod(home.hivePath().c_str(), 0644), 0);
+  auto hive = Open();
+  ASSERT_EQ(hive->CreateKey(HKCU, "Software\\K"), ERROR_SUCCESS);
+  for (const char* c : {"-wal", "-shm"}) {
+    struct stat st;
+    ASSERT_EQ(stat((home.hivePath() + c).c_str(), &st), 0) << c;
+    EXPECT_EQ(st.st_mode & 07777, 0600u) << c;
+    EXPECT_EQ(st.st_uid, 65534u) << c;  // SQLite gives them to the hive's owner
+  }
+  EXPECT_EQ(ModeOf(home.hivePath()), 0644u);  // another user's file: its mode is theirs
 }
 
 TEST_F(DamagedHiveTest, AHiveWithoutItsTablesIsDamaged) {

@@ -22,9 +22,9 @@ namespace {
 class RecordingOpener : public ui::ILinkOpener {
  public:
   QStringList opened;
-  int Open(const QString& target) override {
+  void Open(const QString& target, Done done) override {
     opened << target;
-    return ui::kOpenOk;
+    done(ui::kOpenOk);
   }
 };
 

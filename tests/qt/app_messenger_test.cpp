@@ -68,6 +68,16 @@ class MessengerAppTest : public ::testing::Test {
   fakes::FakeRegistry reg;
   fakes::FakeSystemInfo system;
   fakes::RecordingMessageBox boxes;
+  // A box that notes what had happened when it was shown.
+  struct ProbeBox : fakes::RecordingMessageBox {
+    std::function<void()> onShow;
+    void Show(std::string_view text) override {
+      if (onShow) onShow();
+      RecordingMessageBox::Show(text);
+    }
+  } noticeProbe;
+  int slotOpensAtNotice = -1;
+  int receivingAtNotice = -1;
   linux::IconvCodePage codePage;
   ui::TrayOwner trayOwner;
   ui::QuitFlag quit;
@@ -250,15 +260,37 @@ TEST_F(MessengerAppTest, TerminationSavesAndEndsTheMainWindow) {
             ERROR_SUCCESS);
 }
 
-TEST_F(MessengerAppTest, StartupNoticeComesFirstAndTheEndOfSessionSaves) {
+TEST_F(MessengerAppTest, StartupNoticeComesOnceTheProgramReceives) {
+  // The box waits for OK; by then the mailslot is taken, the window made and
+  // receiving started, so nothing waits behind the box.
+  const std::string notice = "The settings file was damaged and has been put aside.";
   AppServices s = Services();
-  s.startupNotice = "The settings file was damaged and has been put aside.";
-  slotResult = SlotOpenResult::kHeldByOther;
+  s.startupNotice = notice;
+  s.messageBox = &noticeProbe;
+  noticeProbe.onShow = [this] {
+    slotOpensAtNotice = slotOpens;
+    receivingAtNotice = receivingStarts;
+  };
   MessengerApp app(std::move(s));
   ASSERT_TRUE(app.InitInstance());
+  ASSERT_EQ(noticeProbe.shown, std::vector<std::string>{notice});
+  EXPECT_EQ(slotOpensAtNotice, 1);
+  EXPECT_EQ(receivingAtNotice, 1);
+  ASSERT_NE(app.receiveWindow(), nullptr);
+  EXPECT_TRUE(app.receiveWindow()->pollTimer().isActive());
+
+  // In sender-only mode the mode's box comes first, then the notice.
+  s = Services();
+  s.startupNotice = notice;
+  s.instanceName = name + QStringLiteral("-2");
+  slotResult = SlotOpenResult::kHeldByOther;
+  boxes.shown.clear();
+  MessengerApp second(std::move(s));
+  ASSERT_TRUE(second.InitInstance());
   ASSERT_EQ(boxes.shown.size(), 2u);
-  EXPECT_EQ(boxes.shown[0], "The settings file was damaged and has been put aside.");
-  app.OnQueryEndSession();  // sender-only: nothing to save, nothing breaks
+  EXPECT_EQ(boxes.shown[1], notice);
+  second.OnQueryEndSession();  // sender-only: nothing to save, nothing breaks
+  app.receiveWindow()->DestroyWindow();
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
-// The dialog builder against the real templates: every control of dialogs
-// 129, 102 and 100 is made with its kind, id, text, place and style; menus and
-// the tool bar carry their command ids; the string table answers by id.
+// The dialog builder against the real templates: every control of every
+// dialog is made with its kind, id, text, place and style, and its text fits
+// whatever the font (controls grow, and the dialog with them, only when the
+// text would be clipped); menus and the tool bar carry their command ids; the
+// string table answers by id.
 
 #include "ui/DialogBuilder.h"
 
@@ -17,6 +19,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyle>
@@ -29,6 +32,7 @@
 #include "res/Dialogs.h"
 #include "res/Menus.h"
 #include "res/StringTable.h"
+#include "ui/HyperlinkLabel.h"
 
 namespace vantrel {
 namespace {
@@ -72,6 +76,8 @@ const char* ExpectedClass(const res::ControlTemplate& c) {
       return "QTreeWidget";
     case ControlKind::Animation:
       return "QLabel";
+    case ControlKind::Hyperlink:
+      return "vantrel::ui::HyperlinkLabel";
     case ControlKind::Frame:
     case ControlKind::HLine:
     case ControlKind::VLine:
@@ -90,7 +96,13 @@ QString ShownText(QWidget* w) {
   return {};
 }
 
+bool ShowsText(ControlKind kind) {
+  return kind == ControlKind::Static || kind == ControlKind::Hyperlink ||
+         kind == ControlKind::CheckBox || kind == ControlKind::RadioButton;
+}
+
 // Every control of every template: kind, id, text and geometry, in order.
+// (Where texts make controls and dialogs grow is checked by ExpectTextsFit.)
 TEST(DialogBuilder, BuildsEveryControlOfEachTemplate) {
   for (const res::DialogTemplate* tmpl : res::kDialogs) {
     SCOPED_TRACE(tmpl->id);
@@ -100,13 +112,8 @@ TEST(DialogBuilder, BuildsEveryControlOfEachTemplate) {
     const Expected expect(built.client->font());
     EXPECT_EQ(built.units.baseX, expect.cx);
     EXPECT_EQ(built.units.baseY, expect.cy);
-    if (tmpl->style & res::dlgstyle::kResizable) {
-      EXPECT_EQ(dialog.size(), QSize(expect.X(tmpl->width), expect.Y(tmpl->height)));
-      EXPECT_NE(dialog.minimumSize(), dialog.maximumSize());
-    } else {
-      EXPECT_EQ(dialog.size(), QSize(expect.X(tmpl->width), expect.Y(tmpl->height)));
-      EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
-    }
+    EXPECT_EQ(dialog.minimumSize() == dialog.maximumSize(),
+              !(tmpl->style & res::dlgstyle::kResizable));
     EXPECT_EQ(
         dialog.windowTitle(),
         QString::fromUtf8(tmpl->caption.data(), static_cast<qsizetype>(tmpl->caption.size())));
@@ -123,9 +130,16 @@ TEST(DialogBuilder, BuildsEveryControlOfEachTemplate) {
       if (c.id != res::IDC_STATIC) {
         EXPECT_EQ(ui::FindControlWidget(&dialog, c.id), w);
       }
+      const QRect place = expect.Rect(c.rect.x, c.rect.y, c.rect.w, c.rect.h);
+      if (c.kind == ControlKind::Hyperlink) {
+        // A link fits itself to its text where the template puts it.
+        EXPECT_EQ(w->pos(), place.topLeft());
+      } else if (!ShowsText(c.kind) && c.kind != ControlKind::Icon &&
+                 c.kind != ControlKind::HLine && c.kind != ControlKind::VLine) {
+        EXPECT_EQ(w->geometry(), place);
+      }
       if (c.kind != ControlKind::Icon && c.kind != ControlKind::HLine &&
           c.kind != ControlKind::VLine) {
-        EXPECT_EQ(w->geometry(), expect.Rect(c.rect.x, c.rect.y, c.rect.w, c.rect.h));
         EXPECT_EQ(ShownText(w).toStdString(), std::string(c.text));
       }
       EXPECT_EQ(w->isHidden(), (c.style & res::style::kHidden) != 0);
@@ -456,34 +470,317 @@ TEST(StringTable, TitleAndTips) {
   }
 }
 
-// Texts must fit where the templates put them with the mapped font: labels on
-// one line (or each of their lines) and check boxes with their indicator.
-TEST(DialogBuilder, TextsFitTheirControls) {
-  for (const res::DialogTemplate* tmpl : res::kDialogs) {
-    SCOPED_TRACE(tmpl->id);
-    QDialog dialog;
-    ui::BuildDialog(&dialog, *tmpl);
-    for (QLabel* label : dialog.findChildren<QLabel*>()) {
-      if (label->text().isEmpty()) continue;
-      QFontMetrics fm(label->font());
-      for (const QString& line : label->text().split(QLatin1Char('\n'))) {
-        EXPECT_LE(fm.horizontalAdvance(line), label->contentsRect().width()) << line.toStdString();
-      }
-      EXPECT_LE(fm.height() * (label->text().count(QLatin1Char('\n')) + 1),
-                label->contentsRect().height() + 1)
-          << label->text().toStdString();
+// ---------------------------------------------------------------- texts fit
+
+// Forces the dialog font for one scope.
+class ForcedDialogFont {
+ public:
+  explicit ForcedDialogFont(const QStringList& families)
+      : previous_(ui::SetDialogFontFamilies(families)) {}
+  ~ForcedDialogFont() { ui::SetDialogFontFamilies(previous_); }
+  ForcedDialogFont(const ForcedDialogFont&) = delete;
+  ForcedDialogFont& operator=(const ForcedDialogFont&) = delete;
+
+ private:
+  QStringList previous_;
+};
+
+// What a control shows as text and the rectangle it draws it in (a label: its
+// contents less margin and indent; a check box or radio button: beside its
+// indicator). No text for other controls and for links, which fit themselves.
+struct TextPlace {
+  QString text;
+  QRect area;
+};
+
+TextPlace TextPlaceOf(QWidget* w) {
+  if (qobject_cast<ui::HyperlinkLabel*>(w)) return {};
+  if (auto* label = qobject_cast<QLabel*>(w)) {
+    QRect area = label->contentsRect().marginsRemoved(
+        QMargins(label->margin(), label->margin(), label->margin(), label->margin()));
+    if (label->indent() > 0) {
+      const Qt::Alignment a = label->alignment();
+      if (a & Qt::AlignLeft) area.setLeft(area.left() + label->indent());
+      if (a & Qt::AlignRight) area.setRight(area.right() - label->indent());
+      if (a & Qt::AlignTop) area.setTop(area.top() + label->indent());
+      if (a & Qt::AlignBottom) area.setBottom(area.bottom() - label->indent());
     }
-    for (QCheckBox* box : dialog.findChildren<QCheckBox*>()) {
-      if (box->text().isEmpty()) continue;
-      QStyleOptionButton option;
-      option.initFrom(box);
-      option.text = box->text();
-      const QRect contents =
-          box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
-      EXPECT_LE(QFontMetrics(box->font()).horizontalAdvance(box->text()), contents.width())
-          << box->text().toStdString();
+    return {label->text(), area};
+  }
+  auto* button = qobject_cast<QAbstractButton*>(w);
+  if (!button || !(qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w))) return {};
+  QStyleOptionButton option;
+  option.initFrom(button);
+  option.text = button->text();
+  const auto element =
+      qobject_cast<QRadioButton*>(w) ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents;
+  QString text = button->text();
+  text.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(u'&').replace(u'\x01', u'&');
+  return {text, button->style()->subElementRect(element, &option, button)};
+}
+
+// Whether the text fits a box of the given size: every line's advance, rounded
+// up, in the width; in the height the font's height for the first line and the
+// (fractional) line spacing for each further one, rounded up.
+bool Fits(const QFont& font, const QString& text, QSize box) {
+  const QFontMetricsF exact(font);
+  const QStringList lines = text.split(u'\n');
+  for (const QString& line : lines) {
+    if (std::ceil(exact.horizontalAdvance(line)) > box.width()) return false;
+  }
+  const double further = std::ceil(static_cast<double>(lines.size() - 1) * exact.lineSpacing());
+  return QFontMetrics(font).height() + further <= box.height();
+}
+
+// The ink a widget shows inside its frame: the pixels that differ from its
+// background.
+int Ink(QWidget* w) {
+  const QImage image = w->grab(w->contentsRect()).toImage();
+  const QRgb background = w->palette().color(w->backgroundRole()).rgb();
+  int ink = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) ink += image.pixel(x, y) != background;
+  }
+  return ink;
+}
+
+// Checks a dialog built from tmpl with its font. Every text fits its control,
+// and a bigger control shows no more of it (nothing was cut off). A control
+// whose text fits its template rectangle keeps that rectangle exactly; one
+// whose text does not has grown from it, never shrunk, and lies inside the
+// client area. The client area keeps the template's size unless a grown
+// control needs more.
+struct Growth {
+  int controls = 0;     // controls that grew
+  int wider = 0;        // of them, those that grew in width
+  int singleLine = 0;   // of them, those with one line of text
+  bool client = false;  // the client area grew
+};
+
+Growth ExpectTextsFit(const res::DialogTemplate& tmpl, const ui::BuiltDialog& built) {
+  SCOPED_TRACE(QFontInfo(built.client->font()).family().toStdString());
+  const Expected expect(built.client->font());
+  const QSize templateSize(expect.X(tmpl.width), expect.Y(tmpl.height));
+  const QRect client(QPoint(0, 0), built.client->size());
+  Growth grown;
+  bool pastTemplateEdge = false;
+  const QList<QWidget*> made = built.client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  EXPECT_EQ(made.size(), static_cast<qsizetype>(tmpl.controls.size()));
+  for (size_t i = 0; i < tmpl.controls.size() && i < static_cast<size_t>(made.size()); ++i) {
+    const res::ControlTemplate& c = tmpl.controls[i];
+    QWidget* w = made[static_cast<qsizetype>(i)];
+    const TextPlace place = TextPlaceOf(w);
+    if (place.text.isEmpty()) continue;
+    SCOPED_TRACE(place.text.toStdString());
+    EXPECT_TRUE(Fits(w->font(), place.text, place.area.size()))
+        << "area " << place.area.width() << "x" << place.area.height();
+
+    // Nothing more shows when the control is bigger.
+    const QRect now = w->geometry();
+    const int ink = Ink(w);
+    EXPECT_GT(ink, 0);
+    w->setGeometry(now.adjusted(0, 0, 40, 40));
+    EXPECT_EQ(Ink(w), ink);
+    w->setGeometry(now);
+
+    const QRect templ = expect.Rect(c.rect.x, c.rect.y, c.rect.w, c.rect.h);
+    const QSize areaThen = place.area.size() - (now.size() - templ.size());
+    if (Fits(w->font(), place.text, areaThen)) {
+      EXPECT_EQ(now, templ) << "a text that fits moved its control";
+    } else {
+      ++grown.controls;
+      grown.wider += now.width() > templ.width();
+      grown.singleLine += !place.text.contains(u'\n');
+      EXPECT_TRUE(now.contains(templ)) << "grown control left its place";
+      EXPECT_TRUE(client.contains(now)) << "grown control cut off at the edge";
+      pastTemplateEdge = pastTemplateEdge || !QRect(QPoint(0, 0), templateSize).contains(now);
     }
   }
+  if (pastTemplateEdge) {
+    EXPECT_TRUE(client.size().width() >= templateSize.width() &&
+                client.size().height() >= templateSize.height());
+    EXPECT_NE(client.size(), templateSize);
+  } else {
+    EXPECT_EQ(client.size(), templateSize);
+  }
+  grown.client = client.size() != templateSize;
+  return grown;
+}
+
+Growth BuildAndExpectTextsFit(const res::DialogTemplate& tmpl) {
+  SCOPED_TRACE(tmpl.id);
+  QDialog dialog;
+  return ExpectTextsFit(tmpl, ui::BuildDialog(&dialog, tmpl));
+}
+
+// The font the desktop gives (Liberation Sans where it is installed).
+TEST(DialogBuilder, TextsFitTheirControls) {
+  for (const res::DialogTemplate* tmpl : res::kDialogs) BuildAndExpectTextsFit(*tmpl);
+}
+
+// The fallback font of a desktop without Liberation, and wider faces: texts
+// still fit, because their controls grow.
+TEST(DialogBuilder, TextsFitWithOtherFonts) {
+  for (const char* family : {"DejaVu Sans", "DejaVu Serif", "DejaVu Sans Mono"}) {
+    SCOPED_TRACE(family);
+    const ForcedDialogFont forced({QString::fromLatin1(family)});
+    const QFont font = ui::DialogFont("MS Sans Serif", 8);
+    int grown = 0;
+    for (const res::DialogTemplate* tmpl : res::kDialogs) {
+      grown += BuildAndExpectTextsFit(*tmpl).controls;
+    }
+    // Every letter as wide as an average one makes the templates' texts wider
+    // than they were laid out for: growing is what keeps them whole.
+    if (QFontInfo(font).family() == QStringLiteral("DejaVu Sans Mono")) {
+      EXPECT_GT(grown, 0);
+    }
+  }
+}
+
+// The templates are laid out for the metrics of Liberation Sans: with it no
+// control grows wider and no dialog changes its size. Only a label of several
+// lines gets taller: each further line starts the font's fractional line
+// spacing lower (leading included), and without the extra pixel the last
+// line's descenders would be cut off.
+TEST(DialogBuilder, NothingMovesWithLiberationSans) {
+  const ForcedDialogFont forced({QStringLiteral("Liberation Sans")});
+  if (QFontInfo(ui::DialogFont("System", 8)).family() != QStringLiteral("Liberation Sans")) {
+    GTEST_SKIP() << "Liberation Sans is not installed (fonts-liberation2)";
+  }
+  for (const res::DialogTemplate* tmpl : res::kDialogs) {
+    SCOPED_TRACE(tmpl->id);
+    const Growth grown = BuildAndExpectTextsFit(*tmpl);
+    EXPECT_EQ(grown.wider, 0);
+    EXPECT_EQ(grown.singleLine, 0);
+    EXPECT_FALSE(grown.client);
+  }
+}
+
+// With the dialog font mapped as usual, and after a forced one is taken back.
+TEST(DialogBuilder, ForcedFontFamiliesAreRestorable) {
+  const QFont usual = ui::DialogFont("System", 8);
+  {
+    const ForcedDialogFont forced({QStringLiteral("DejaVu Serif")});
+    EXPECT_EQ(ui::DialogFont("System", 8).families(), QStringList{"DejaVu Serif"});
+    EXPECT_EQ(ui::DialogFont("System", 8).pixelSize(), usual.pixelSize());
+    QDialog dialog;
+    ui::BuildDialog(&dialog, res::kAboutDialog);
+    EXPECT_EQ(dialog.font().families(), QStringList{"DejaVu Serif"});
+  }
+  EXPECT_EQ(ui::DialogFont("System", 8).families(), usual.families());
+  EXPECT_EQ(usual.families().value(0), QStringLiteral("Liberation Sans"));
+}
+
+// Controls made too small for their texts on purpose: each grows by its
+// alignment, the dialog grows where one would pass its edge, and what fits
+// keeps its place.
+TEST(DialogBuilder, GrowsTooSmallControlsAndTheDialog) {
+  namespace st = res::style;
+  static constexpr res::ControlTemplate kControls[] = {
+      {10, ControlKind::Static, "A left aligned text far too long", {4, 4, 20, 8}, 0, 0, 0},
+      {11, ControlKind::Static, "Right aligned, too long", {60, 16, 30, 8}, st::kRight, 0, 0},
+      {12, ControlKind::Static, "Centred and too long", {40, 28, 20, 8}, st::kCenter, 0, 0},
+      {13, ControlKind::Static, "two\nlines", {100, 4, 50, 8}, 0, 0, 0},
+      {14, ControlKind::CheckBox, "A check box with a long text", {4, 40, 30, 10}, 0, 0, 0},
+      {15, ControlKind::RadioButton, "A radio button, long too", {4, 52, 30, 10}, 0, 0, 0},
+      {16, ControlKind::Static, "This one runs past the right edge", {120, 66, 30, 8}, 0, 0, 0},
+      {17, ControlKind::Static, "Fits", {4, 66, 60, 8}, 0, 0, 0},
+      {18, ControlKind::Static, "Down at the bottom\nin two lines", {4, 82, 100, 8}, 0, 0, 0},
+      {19, ControlKind::Static, "Sunken 1234567", {100, 40, 20, 11}, st::kSunken, 0, 0},
+  };
+  static constexpr res::DialogTemplate kTmpl{501, "T", "System", 8, 160, 90, 0, kControls};
+
+  for (const bool withMenu : {false, true}) {
+    SCOPED_TRACE(withMenu);
+    QDialog dialog;
+    const ui::BuiltDialog built =
+        ui::BuildDialog(&dialog, kTmpl, withMenu ? &res::kReceiveMenu : nullptr);
+    EXPECT_EQ(ExpectTextsFit(kTmpl, built).controls, 9);
+    const ui::DialogUnits& u = built.units;
+    auto place = [&](int id) { return ui::FindControlWidget(&dialog, id)->geometry(); };
+    const auto templ = [&](int id) {
+      for (const auto& c : kControls) {
+        if (c.id == id) return u.Map(c.rect);
+      }
+      return QRect();
+    };
+    // Left aligned keeps its left edge, right aligned its right edge, centred
+    // its centre; two lines get two lines' height and keep their width.
+    EXPECT_EQ(place(10).topLeft(), templ(10).topLeft());
+    EXPECT_GT(place(10).width(), templ(10).width());
+    EXPECT_EQ(place(11).right(), templ(11).right());
+    EXPECT_LT(place(11).left(), templ(11).left());
+    EXPECT_NEAR(place(12).center().x(), templ(12).center().x(), 1);
+    EXPECT_EQ(place(13).width(), templ(13).width());
+    EXPECT_EQ(place(13).top(), templ(13).top());
+    EXPECT_GE(place(13).height(), 2 * QFontMetrics(built.client->font()).height());
+    EXPECT_EQ(place(14).topLeft(), templ(14).topLeft());
+    EXPECT_EQ(place(17), templ(17));
+
+    // The client grew to the right and down, keeping a small gap, and stays
+    // fixed; under a menu bar the dialog holds the grown client.
+    const QSize client = built.client->size();
+    EXPECT_GT(client.width(), place(16).right() + 1);
+    EXPECT_LE(client.width(), place(16).right() + 1 + u.baseX * 2);
+    EXPECT_GT(client.height(), u.Y(90));
+    EXPECT_EQ(built.client->minimumSize(), built.client->maximumSize());
+    if (withMenu) {
+      dialog.adjustSize();
+      EXPECT_GE(dialog.width(), client.width());
+      EXPECT_GE(dialog.height(), client.height() + built.menuBar->sizeHint().height());
+    }
+  }
+}
+
+// A text set at run time: the window asks for the fit; a resizable dialog grows
+// and keeps a minimum that holds the control.
+TEST(DialogBuilder, FitTextControlAfterANewText) {
+  static constexpr res::ControlTemplate kControls[] = {
+      {10, ControlKind::Static, "short", {4, 4, 40, 8}, 0, 0, 0},
+  };
+  static constexpr res::DialogTemplate kTmpl{
+      502, "T", "System", 8, 50, 20, res::dlgstyle::kResizable, kControls};
+  QDialog dialog;
+  ui::BuildDialog(&dialog, kTmpl);
+  auto* label = ui::FindControl<QLabel>(&dialog, 10);
+  ASSERT_NE(label, nullptr);
+  const QRect before = label->geometry();
+  EXPECT_FALSE(ui::FitTextControl(label));  // fits: nothing changes
+  EXPECT_EQ(label->geometry(), before);
+
+  dialog.setMinimumSize(dialog.size());
+  label->setText(QStringLiteral("a much longer text than the label was made for"));
+  EXPECT_TRUE(ui::FitTextControl(label));
+  EXPECT_EQ(label->pos(), before.topLeft());
+  EXPECT_TRUE(QRect(QPoint(0, 0), dialog.size()).contains(label->geometry()));
+  EXPECT_GE(dialog.minimumWidth(), label->geometry().right() + 1);
+  EXPECT_NE(dialog.minimumSize(), dialog.maximumSize());  // still resizable
+  EXPECT_FALSE(ui::FitTextControl(nullptr));
+}
+
+// The upper-case edit maps one character to one: "ß" stays (its upper case is
+// two letters), the length and the cursor stay where the user put them.
+TEST(DialogBuilder, UpperCaseEditKeepsLengthAndCursor) {
+  QDialog send;
+  ui::BuildDialog(&send, res::kSendDialog);
+  auto* receiver = ui::FindControl<QLineEdit>(&send, res::IDC_RECEIVER);
+  ASSERT_NE(receiver, nullptr);
+  QTest::keyClicks(receiver, "abcd");
+  QTest::keyClick(receiver, Qt::Key_Left);
+  QTest::keyClick(receiver, Qt::Key_Left);
+  ASSERT_EQ(receiver->cursorPosition(), 2);
+  QTest::keyClicks(receiver, QStringLiteral("straße"));
+  EXPECT_EQ(receiver->text(), QStringLiteral("ABSTRAßECD"));
+  EXPECT_EQ(receiver->text().size(), 10);
+  EXPECT_EQ(receiver->cursorPosition(), 8);
+
+  // Pasted text goes the same way; a surrogate pair is left as it is.
+  const QString deseret = QString::fromUcs4(U"\U00010428");
+  QString pasted = QStringLiteral("ǆx") + deseret + QStringLiteral("ß");
+  int pos = 1;
+  receiver->validator()->validate(pasted, pos);
+  EXPECT_EQ(pasted, QStringLiteral("ǄX") + deseret + QStringLiteral("ß"));
+  EXPECT_EQ(pos, 1);
 }
 
 }  // namespace

@@ -12,9 +12,13 @@
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
+#include <csignal>
+#include <utility>
 
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
@@ -24,13 +28,23 @@ namespace {
 
 using ui::HyperlinkLabel;
 
+// Answers at once, or (deferred) keeps the answer until Answer() is called.
 class FakeOpener : public ui::ILinkOpener {
  public:
   int result = ui::kOpenOk;
+  bool deferred = false;
   QStringList opened;
-  int Open(const QString& target) override {
+  QList<Done> pending;
+  void Open(const QString& target, Done done) override {
     opened << target;
-    return result;
+    if (deferred) {
+      pending << std::move(done);
+    } else {
+      done(result);
+    }
+  }
+  void Answer(int answer) {
+    for (const Done& done : std::exchange(pending, {})) done(answer);
   }
 };
 
@@ -229,11 +243,14 @@ TEST_F(HyperlinkTest, EachFailureShowsItsText) {
       {4, "Unknown Error (4) occurred."},
       {-7, "Unknown Error (-7) occurred."},
   };
+  QSignalSpy opened(link, &HyperlinkLabel::opened);
   for (const auto& [result, text] : cases) {
     SCOPED_TRACE(result);
     boxes.clear();
     opener.result = result;
-    EXPECT_EQ(link->OpenTarget(), result);
+    link->OpenTarget();
+    ASSERT_FALSE(opened.isEmpty());
+    EXPECT_EQ(opened.takeLast().value(0).toInt(), result);
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_EQ(boxes[0], QStringLiteral("Unable to open hyperlink:\n\n") + text);
     EXPECT_FALSE(link->Visited());
@@ -244,6 +261,56 @@ TEST_F(HyperlinkTest, EachFailureShowsItsText) {
   link->OpenTarget();
   EXPECT_TRUE(boxes.isEmpty());
   EXPECT_TRUE(link->Visited());
+}
+
+// The dialog builder's links attach where they stand; one without a text of
+// its own shows its target, also when the target is set afterwards.
+TEST_F(HyperlinkTest, AttachInPlaceShowsTheTargetAsItChanges) {
+  auto* shows = new HyperlinkLabel(&parent);
+  shows->setGeometry(10, 10, 300, 13);
+  EXPECT_TRUE(shows->AttachInPlace());
+  EXPECT_FALSE(shows->AttachInPlace());
+  EXPECT_FALSE(shows->Attach(MakeStatic(QStringLiteral("x"), {0, 0, 10, 10})));
+  shows->SetTarget(QStringLiteral("http://first.example/"));
+  EXPECT_EQ(shows->text(), QStringLiteral("http://first.example/"));
+  shows->SetTarget(QStringLiteral("http://second.example/longer"));
+  EXPECT_EQ(shows->text(), QStringLiteral("http://second.example/longer"));
+  EXPECT_EQ(shows->toolTip(), shows->Target());
+  EXPECT_EQ(shows->geometry(), QRect(QPoint(10, 10), TextSize(shows)));
+  EXPECT_TRUE(shows->font().underline());
+
+  auto* own = new HyperlinkLabel(&parent);
+  own->setText(QStringLiteral("write to me"));
+  own->setGeometry(10, 30, 300, 13);
+  own->AttachInPlace();
+  EXPECT_EQ(own->Target(), QStringLiteral("write to me"));
+  own->SetTarget(QStringLiteral("mailto:me@example.org"));
+  EXPECT_EQ(own->text(), QStringLiteral("write to me"));
+  EXPECT_EQ(own->Target(), QStringLiteral("mailto:me@example.org"));
+}
+
+// An opener that answers later: the label waits without blocking, ignores
+// clicks meanwhile, and an answer for a label that is gone is dropped.
+TEST_F(HyperlinkTest, AnswerArrivesLater) {
+  opener.deferred = true;
+  HyperlinkLabel* link = AttachTo(MakeStatic(QStringLiteral("later"), {0, 0, 100, 13}),
+                                  QStringLiteral("http://later.example/"));
+  parent.show();
+  QSignalSpy opened(link, &HyperlinkLabel::opened);
+  QTest::mouseClick(link, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+  EXPECT_TRUE(link->Opening());
+  EXPECT_FALSE(link->Visited());
+  QTest::mouseClick(link, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+  EXPECT_EQ(opener.opened.size(), 1);
+  opener.Answer(ui::kOpenOk);
+  EXPECT_FALSE(link->Opening());
+  EXPECT_TRUE(link->Visited());
+  EXPECT_EQ(opened.size(), 1);
+
+  link->OpenTarget();
+  delete link;
+  opener.Answer(ui::kOpenNoAssociation);
+  EXPECT_TRUE(boxes.isEmpty());
 }
 
 TEST_F(HyperlinkTest, DefaultOpenerCanBeReplaced) {
@@ -302,13 +369,22 @@ class BrowserFallback : public ::testing::Test {
       ++desktopCalls;
       return desktopOpens;
     };
-    env.defaultBrowser = [browser] { return browser; };
+    env.defaultBrowser = [browser](const std::function<void(const QString&)>& reply) {
+      reply(browser);
+    };
     env.dataDirs = [this] { return QStringList{home.path(), system.path()}; };
     env.start = [this](const QString& program, const QStringList& args) {
       started << (QStringList{program} + args);
       return startResult;
     };
     return ui::DesktopLinkOpener(env);
+  }
+
+  // The result of an open whose steps all answer at once.
+  static int OpenNow(ui::DesktopLinkOpener opener, const QString& target) {
+    int result = -1000;
+    opener.Open(target, [&result](int r) { result = r; });
+    return result;
   }
 
   QTemporaryDir home, system;
@@ -320,7 +396,7 @@ class BrowserFallback : public ::testing::Test {
 
 TEST_F(BrowserFallback, DesktopFirst) {
   desktopOpens = true;
-  EXPECT_EQ(Opener("web.desktop").Open("http://a.example/"), ui::kOpenOk);
+  EXPECT_EQ(OpenNow(Opener("web.desktop"), "http://a.example/"), ui::kOpenOk);
   EXPECT_EQ(desktopCalls, 1);
   EXPECT_TRUE(started.isEmpty());
 }
@@ -330,18 +406,18 @@ TEST_F(BrowserFallback, RunsTheBrowserEntryWithTheTargetAsOneArgument) {
         "[Desktop Entry]\nName=Web\nExec=\"/opt/web\\sbrowser/run\" --new-window \"%u\"\n"
         "[Desktop Action private]\nExec=/opt/private %u\n");
   const QString target = QStringLiteral("http://a.example/x y\"; rm -rf ~");
-  EXPECT_EQ(Opener("web.desktop").Open(target), ui::kOpenOk);
+  EXPECT_EQ(OpenNow(Opener("web.desktop"), target), ui::kOpenOk);
   ASSERT_EQ(started.size(), 1);
   EXPECT_EQ(started[0], (QStringList{"/opt/web browser/run", "--new-window", target}));
 
   // The start's failure is the result.
   startResult = ui::kOpenAccessDenied;
-  EXPECT_EQ(Opener("web.desktop").Open("http://b.example/"), ui::kOpenAccessDenied);
+  EXPECT_EQ(OpenNow(Opener("web.desktop"), "http://b.example/"), ui::kOpenAccessDenied);
 }
 
 TEST_F(BrowserFallback, CommandWithoutPlaceholderGetsTargetAppended) {
   Write(home.path() + "/applications/plain.desktop", "[Desktop Entry]\nExec=plainweb --tab\n");
-  Opener("plain.desktop").Open("http://c.example/");
+  OpenNow(Opener("plain.desktop"), "http://c.example/");
   ASSERT_EQ(started.size(), 1);
   EXPECT_EQ(started[0], (QStringList{"plainweb", "--tab", "http://c.example/"}));
 }
@@ -363,17 +439,139 @@ TEST_F(BrowserFallback, FindsEntriesByXdgRules) {
 
 TEST_F(BrowserFallback, NoBrowserGivesTheDesktopsFailure) {
   // No default browser registered.
-  EXPECT_EQ(Opener("").Open("http://a.example/"), ui::kOpenNoAssociation);
+  EXPECT_EQ(OpenNow(Opener(""), "http://a.example/"), ui::kOpenNoAssociation);
   // A browser id whose entry is nowhere.
-  EXPECT_EQ(Opener("gone.desktop").Open("http://a.example/"), ui::kOpenNoAssociation);
+  EXPECT_EQ(OpenNow(Opener("gone.desktop"), "http://a.example/"), ui::kOpenNoAssociation);
   // An entry without Exec.
   Write(system.path() + "/applications/noexec.desktop", "[Desktop Entry]\nName=x\n");
-  EXPECT_EQ(Opener("noexec.desktop").Open("http://a.example/"), ui::kOpenNoAssociation);
+  EXPECT_EQ(OpenNow(Opener("noexec.desktop"), "http://a.example/"), ui::kOpenNoAssociation);
   EXPECT_TRUE(started.isEmpty());
   // Local files: a missing file, a missing folder.
-  EXPECT_EQ(Opener("").Open(home.path() + "/missing.html"), ui::kOpenFileNotFound);
-  EXPECT_EQ(Opener("").Open(home.path() + "/no/such/dir/a.html"), ui::kOpenPathNotFound);
-  EXPECT_EQ(Opener("").Open(QString()), ui::kOpenFileNotFound);
+  EXPECT_EQ(OpenNow(Opener(""), home.path() + "/missing.html"), ui::kOpenFileNotFound);
+  EXPECT_EQ(OpenNow(Opener(""), home.path() + "/no/such/dir/a.html"), ui::kOpenPathNotFound);
+  EXPECT_EQ(OpenNow(Opener(""), QString()), ui::kOpenFileNotFound);
+}
+
+// ---------------------------------------------------------------- the browser query
+
+// A fake xdg-mime first on PATH, and the real query that runs it.
+class BrowserQuery : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(bin.isValid() && data.isValid());
+    oldPath = qgetenv("PATH");
+    qputenv("PATH", bin.path().toLocal8Bit() + ":" + oldPath);
+    QDir().mkpath(data.path() + "/applications");
+    QFile entry(data.path() + "/applications/web.desktop");
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nExec=webrun --new \"%u\"\n");
+  }
+  void TearDown() override { qputenv("PATH", oldPath); }
+
+  void Script(const QByteArray& body) {
+    QFile script(bin.path() + "/xdg-mime");
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\n" + body);
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  }
+
+  // The system's opener, except that the desktop opens nothing and programs
+  // are recorded, not started.
+  ui::DesktopLinkOpener Opener(int limitMs) {
+    ui::DesktopLinkOpener::Environment env = ui::DesktopLinkOpener::SystemEnvironment(limitMs);
+    env.openUrl = [](const QString&) { return false; };
+    env.dataDirs = [this] { return QStringList{data.path()}; };
+    env.start = [this](const QString& program, const QStringList& args) {
+      started << (QStringList{program} + args);
+      return ui::kOpenOk;
+    };
+    return ui::DesktopLinkOpener(env);
+  }
+
+  // The answers of one query, waited for.
+  QStringList Query(int limitMs) {
+    QStringList answers;
+    ui::QueryDefaultBrowser(limitMs, [&answers](const QString& id) { answers << id; });
+    EXPECT_TRUE(answers.isEmpty());  // never at once
+    EXPECT_TRUE(QTest::qWaitFor([&answers] { return !answers.isEmpty(); }, 20000));
+    QTest::qWait(50);  // no second answer follows
+    return answers;
+  }
+
+  static qint64 ReadPid(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong() : 0;
+  }
+  // Gone: no such process, or only its exit status is left.
+  static bool Gone(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return true;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close >= 0 && line.mid(close + 2, 1) == "Z";
+  }
+
+  QTemporaryDir bin, data;
+  QByteArray oldPath;
+  QList<QStringList> started;
+};
+
+// The query takes two seconds: Open returns at once, the event loop keeps
+// running (a timer ticks), and the browser starts once the query answers.
+TEST_F(BrowserQuery, EventLoopRunsUntilTheQueryAnswers) {
+  Script("sleep 2\necho web.desktop\n");
+  int ticks = 0;
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&ticks] { ++ticks; });
+  tick.start(10);
+  int result = -1000;
+  Opener(30000).Open(QStringLiteral("http://a.example/"), [&result](int r) { result = r; });
+  EXPECT_EQ(result, -1000);
+  EXPECT_TRUE(started.isEmpty());
+  ASSERT_TRUE(QTest::qWaitFor([&result] { return result != -1000; }, 20000));
+  EXPECT_EQ(result, ui::kOpenOk);
+  EXPECT_GE(ticks, 10);
+  ASSERT_EQ(started.size(), 1);
+  EXPECT_EQ(started[0], (QStringList{"webrun", "--new", "http://a.example/"}));
+}
+
+// A query that never answers is given up after its time limit, with the
+// processes it started; the open fails as without a browser.
+TEST_F(BrowserQuery, QueryThatNeverAnswersIsGivenUp) {
+  const QString dir = bin.path();
+  Script("echo $$ > '" + dir.toLocal8Bit() + "/shell.pid'\nsleep 1000 &\necho $! > '" +
+         dir.toLocal8Bit() + "/child.pid'\nwait\n");
+  EXPECT_EQ(Query(300), QStringList{QString()});
+  const qint64 shell = ReadPid(dir + "/shell.pid");
+  const qint64 child = ReadPid(dir + "/child.pid");
+  ASSERT_GT(shell, 0);
+  ASSERT_GT(child, 0);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Gone(shell) && Gone(child); }, 5000));
+
+  int result = -1000;
+  Opener(300).Open(QStringLiteral("http://b.example/"), [&result](int r) { result = r; });
+  EXPECT_EQ(result, -1000);
+  ASSERT_TRUE(QTest::qWaitFor([&result] { return result != -1000; }, 20000));
+  EXPECT_EQ(result, ui::kOpenNoAssociation);
+  EXPECT_TRUE(started.isEmpty());
+}
+
+// Only one desktop id is an answer: not several lines, a path, a failing
+// query, a flood of output or a missing xdg-mime.
+TEST_F(BrowserQuery, OnlyOneDesktopIdIsAnAnswer) {
+  Script("echo web.desktop\n");
+  EXPECT_EQ(Query(10000), QStringList{"web.desktop"});
+  Script("printf 'a.desktop\\nb.desktop\\n'\n");
+  EXPECT_EQ(Query(10000), QStringList{QString()});
+  Script("echo /usr/share/applications/web.desktop\n");
+  EXPECT_EQ(Query(10000), QStringList{QString()});
+  Script("echo web.desktop\nexit 3\n");
+  EXPECT_EQ(Query(10000), QStringList{QString()});
+  Script("yes web.desktop\n");
+  EXPECT_EQ(Query(10000), QStringList{QString()});
+  qputenv("PATH", data.path().toLocal8Bit());  // no xdg-mime anywhere
+  EXPECT_EQ(Query(10000), QStringList{QString()});
 }
 
 }  // namespace

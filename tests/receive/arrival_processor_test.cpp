@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -283,6 +285,26 @@ TEST_F(ArrivalTest, StaleCallerTotalNeverLeavesThePositionOutsideTheList) {
   p.ProcessArrivals(store, 3, 1, flags);
   EXPECT_EQ(store.total(), 1u);
   EXPECT_EQ(store.current(), 1u);
+}
+
+TEST_F(ArrivalTest, AFloodBeyondTheLimitsKeepsTheNewestAndAnswersOnlyWhatStays) {
+  flags.autoRespond = true;
+  store.SetLimits({3, SIZE_MAX});
+  Arrive(Msg("OLD", "BOB", "o"));
+  sent.clear();
+  std::vector<MessageRecord> flood;
+  for (int i = 1; i <= 5; ++i) flood.push_back(Msg("F" + std::to_string(i), "BOB", "x"));
+  ArrivalResult r = Arrive(std::move(flood));
+  EXPECT_EQ(r.newMessages, 5u);
+  EXPECT_EQ(r.droppedOverLimits, 3u);  // OLD, F1, F2
+  EXPECT_EQ(store.RecordCount(), 3u);
+  EXPECT_EQ(store.total(), 3u);
+  EXPECT_EQ(store.current(), 3u);
+  EXPECT_EQ(store.RefreshMessageView().firstHeaderLine, "From F5 to BOB");
+  // Answers go to the new messages that stayed, newest first.
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(sent[0].receiver, "F5");
+  EXPECT_EQ(sent[2].receiver, "F3");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <string>
 #include <vector>
 
@@ -229,6 +231,54 @@ TEST(MessageStore, HundredThousandRecordsBrowseAndDelete) {
   EXPECT_EQ(store.RefreshCounters().total, "Total: 99999");
   store.DeleteAll();
   EXPECT_TRUE(store.empty());
+}
+
+TEST(MessageStore, ControlCharactersInNamesShowVisiblyAndTheRecordKeepsItsBytes) {
+  // A datagram can try to draw a header line of its own with a CR LF inside
+  // SENDER or RECEIVER; the view shows the characters, the record keeps them.
+  MessageStore store;
+  store.Append(Msg("EVE\r\nFrom BOSS", "BOB\tX\x01\x7f", "hi"));
+  store.ShowNewest();
+  const MessageViewTexts view = store.RefreshMessageView();
+  EXPECT_EQ(view.firstHeaderLine, "From EVE\\r\\nFrom BOSS to BOB\\tX\\x01\\x7F");
+  EXPECT_EQ(view.firstHeaderLine.find('\n'), std::string::npos);
+  EXPECT_EQ(store.Record(0).Fields().sender, "EVE\r\nFrom BOSS");
+  // Bytes of a double-byte code page pass unchanged, a trailing 0x5C included.
+  store.Append(Msg("\x83\x5C\x82\xA0", "BOB", "sjis"));
+  store.ShowNewest();
+  EXPECT_EQ(store.RefreshMessageView().firstHeaderLine, "From \x83\x5C\x82\xA0 to BOB");
+}
+
+TEST(MessageStore, LimitsDropTheOldestAndKeepThePositionOnItsMessage) {
+  MessageStore store;
+  for (int i = 1; i <= 8; ++i) store.Append(Msg("S", "BOB", "m" + std::to_string(i)));
+  store.ShowNewest();
+  store.MoveTo(6);  // showing m6
+  const size_t one = store.Record(0).size();
+  EXPECT_EQ(store.RecordBytes(), 8 * one);
+  EXPECT_EQ(store.TrimToLimits(), 0u);  // no limits: nothing goes
+
+  store.SetLimits({5, SIZE_MAX});
+  EXPECT_EQ(store.TrimToLimits(), 3u);
+  EXPECT_EQ(store.RecordCount(), 5u);
+  EXPECT_EQ(store.total(), 5u);
+  EXPECT_EQ(store.RefreshMessageView().text, "m6");  // still the same message
+  EXPECT_EQ(store.current(), 3u);
+  EXPECT_EQ(store.RecordBytes(), 5 * one);
+
+  // The bytes limit too; a message that was dropped leaves the position on
+  // the oldest one left.
+  store.MoveTo(1);
+  store.SetLimits({SIZE_MAX, 2 * one});
+  EXPECT_EQ(store.TrimToLimits(), 3u);
+  EXPECT_EQ(store.current(), 1u);
+  EXPECT_EQ(store.RefreshMessageView().text, "m7");
+  EXPECT_EQ(store.DroppedOverLimits(), 6u);
+  // Removing and deleting keep the byte count right.
+  ASSERT_TRUE(store.Delete());
+  EXPECT_EQ(store.RecordBytes(), one);
+  store.DeleteAll();
+  EXPECT_EQ(store.RecordBytes(), 0u);
 }
 
 }  // namespace

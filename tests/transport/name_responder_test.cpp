@@ -15,8 +15,19 @@ Ipv4Address Ip(const char* text) { return *Ipv4Address::Parse(text); }
 // of the blank-padded name and its suffix, 0x00, QUESTION_TYPE, QUESTION_CLASS IN.
 std::vector<uint8_t> Query(uint16_t id, std::string name, uint8_t suffix, uint16_t flags,
                            uint16_t type = 0x0020) {
-  std::vector<uint8_t> p = {uint8_t(id >> 8), uint8_t(id), uint8_t(flags >> 8), uint8_t(flags),
-                            0, 1, 0, 0, 0, 0, 0, 0, 0x20};
+  std::vector<uint8_t> p = {uint8_t(id >> 8),
+                            uint8_t(id),
+                            uint8_t(flags >> 8),
+                            uint8_t(flags),
+                            0,
+                            1,
+                            0,
+                            0,
+                            0,
+                            0,
+                            0,
+                            0,
+                            0x20};
   uint8_t raw[16];
   for (size_t i = 0; i < 15; ++i) raw[i] = i < name.size() ? uint8_t(name[i]) : ' ';
   if (name == "*") {
@@ -124,7 +135,8 @@ TEST_F(ResponderTest, AnswerCarriesTheAddressOfTheArrivalInterface) {
 TEST_F(ResponderTest, OtherNamesBroadcastSilenceUnicastNegative) {
   // Broadcast (by flag, by subnet broadcast address, by limited broadcast): never negative.
   for (auto [flags, dest] : {std::pair<uint16_t, const char*>{0x0110, "198.18.0.11"},
-                             {0x0100, "198.18.0.255"}, {0x0100, "255.255.255.255"}}) {
+                             {0x0100, "198.18.0.255"},
+                             {0x0100, "255.255.255.255"}}) {
     QueryArrival arrival{{Ip("198.18.0.12"), 40000}, Ip("198.18.0.11"), Ip(dest)};
     ResponderAction a = responder_.Handle(Query(7, "BOBPC", 0, flags), arrival);
     EXPECT_EQ(a.verdict, ResponderVerdict::kNotOurs) << dest;
@@ -223,6 +235,79 @@ TEST(NameResponder, HNodeWithWinsAndNoInterfacesMeansNoAnswer) {
                         {{Ip("198.18.0.12"), 137}, Ipv4Address::Any(), Ipv4Address::Any()})
                 .verdict,
             ResponderVerdict::kNotOurInterface);
+}
+
+// A broadcast name registration request (RFC 1002 4.2.2) built by hand: the
+// question, then the claimant's NB record as an additional record whose name
+// is a pointer to the question's (0xC00C).
+std::vector<uint8_t> Registration(uint16_t id, std::string name, uint8_t suffix,
+                                  const char* address, uint16_t nbFlags = 0x0000) {
+  std::vector<uint8_t> p = Query(id, std::move(name), suffix, 0x2910);
+  p[11] = 1;  // ARCOUNT
+  const uint32_t ip = Ip(address).value;
+  p.insert(p.end(), {0xC0, 0x0C, 0x00, 0x20, 0x00, 0x01, 0x00, 0x04, 0x93, 0xE0, 0x00, 0x06,
+                     uint8_t(nbFlags >> 8), uint8_t(nbFlags), uint8_t(ip >> 24), uint8_t(ip >> 16),
+                     uint8_t(ip >> 8), uint8_t(ip)});
+  return p;
+}
+
+TEST_F(ResponderTest, AnotherNodeClaimingOurUniqueNameIsToldItIsOurs) {
+  for (uint8_t suffix : {uint8_t{0x00}, uint8_t{0x03}}) {
+    ResponderAction a =
+        responder_.Handle(Registration(0x1234, "ALICEPC", suffix, "198.18.0.12"), Broadcast());
+    ASSERT_EQ(a.verdict, ResponderVerdict::kDefended) << int{suffix};
+    EXPECT_EQ(a.to, Broadcast().source);  // straight back to the claimant
+    // Header: same id, R + opcode 5 + AA + RD + RA, RCODE 6 (ACT_ERR); no
+    // question, one answer.
+    ASSERT_GE(a.reply.size(), 12u);
+    EXPECT_EQ(a.reply[0], 0x12);
+    EXPECT_EQ(a.reply[1], 0x34);
+    EXPECT_EQ(Flags(a.reply), 0xAD86);
+    EXPECT_EQ(a.reply[5], 0);  // QDCOUNT
+    EXPECT_EQ(a.reply[7], 1);  // ANCOUNT
+    auto packet = ParseNamePacket(a.reply);
+    ASSERT_TRUE(packet);
+    EXPECT_EQ(packet->Rcode(), kNsRcodeActiveError);
+    EXPECT_EQ(packet->answers.at(0).name, NetbiosName::FromName("ALICEPC", suffix));
+    EXPECT_EQ(packet->answers.at(0).type, kNsTypeNb);
+    auto entries = ParseNbRdata(packet->answers.at(0).rdata);
+    ASSERT_TRUE(entries && entries->size() == 1u);
+    EXPECT_EQ(entries->at(0).address, Ip("198.18.0.12"));  // the claimant's own entry
+  }
+  // Lower case is our name too.
+  EXPECT_EQ(responder_.Handle(Registration(1, "alicepc", 0, "198.18.0.12"), Broadcast()).verdict,
+            ResponderVerdict::kDefended);
+  // A group name is shared: another member registering it is no conflict.
+  EXPECT_EQ(
+      responder_.Handle(Registration(2, "LANFOLK", 0, "198.18.0.12", 0x8000), Broadcast()).verdict,
+      ResponderVerdict::kNotAQuery);
+  // Someone else's name, and our own registration heard back, get nothing.
+  EXPECT_EQ(responder_.Handle(Registration(3, "BOBPC", 0, "198.18.0.12"), Broadcast()).verdict,
+            ResponderVerdict::kNotAQuery);
+  EXPECT_EQ(responder_.Handle(Registration(4, "ALICEPC", 0, "198.18.0.11"), Broadcast()).verdict,
+            ResponderVerdict::kNotAQuery);
+  EXPECT_EQ(responder_.Counters().defended, 3u);
+}
+
+TEST_F(ResponderTest, SourcesOutsideOurSubnetsGetNoAnswer) {
+  // A query whose source is spoofed to a far address, arriving on eth0: an
+  // answer would go to the victim, bigger than the query.
+  QueryArrival spoofed = Broadcast();
+  spoofed.source.address = Ip("203.0.113.9");
+  for (auto packet : {Query(1, "ALICEPC", 0, 0x0000), Query(2, "*", 0, 0x0000, 0x0021),
+                      Query(3, "OTHER", 0, 0x0000), Registration(4, "ALICEPC", 0, "203.0.113.9")}) {
+    ResponderAction a = responder_.Handle(packet, spoofed);
+    EXPECT_EQ(a.verdict, ResponderVerdict::kOffSubnet);
+    EXPECT_TRUE(a.reply.empty());
+  }
+  EXPECT_EQ(responder_.Counters().offSubnet, 4u);
+  // The subnet of the other interface is ours too, and so is this host itself.
+  QueryArrival fromEth1 = {{Ip("10.9.0.77"), 137}, Ip("10.9.0.11"), Ip("10.9.0.11")};
+  EXPECT_EQ(responder_.Handle(Query(5, "ALICEPC", 0, 0x0000), fromEth1).verdict,
+            ResponderVerdict::kPositive);
+  QueryArrival fromSelf = {{Ipv4Address::Loopback(), 5000}, Ip("198.18.0.11"), Ip("198.18.0.11")};
+  EXPECT_EQ(responder_.Handle(Query(6, "ALICEPC", 0, 0x0000), fromSelf).verdict,
+            ResponderVerdict::kPositive);
 }
 
 }  // namespace

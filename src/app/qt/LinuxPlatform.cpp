@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "platform/AsciiCase.h"
 #include "settings/Options.h"
 #include "transport/linux/NbnsIdentity.h"
 #include "transport/linux/NbnsNameCheck.h"
@@ -40,6 +41,9 @@ LinuxPlatform::LinuxPlatform()
       sender_(profile_, messenger_, box_, codePage_, system_.AnsiCodePage()),
       // No announcement source yet: the browse listener is not wired here.
       directory_(codePage_, nullptr, BrowseOptions(identity_, system_.AnsiCodePage())),
+      answerGate_(
+          AnswerGate::Clock::now,
+          [this](std::string_view name) { return EqualsIgnoringAsciiCase(name, identity_.workgroup); }),
       responder_(identity_, network_) {
   registry_.CreateKey(RootKey::CurrentUser, kProgramKey);
   system_.SetBeepHandler([] { QApplication::beep(); });
@@ -72,6 +76,7 @@ void LinuxPlatform::StartResponder() {
 
 int LinuxPlatform::QueueAnswer(std::string_view sender, std::string_view receiver,
                                std::string_view text) {
+  if (!answerGate_.Allow(receiver)) return 0;
   const bool queued =
       sendQueue_.Post([this, s = std::string(sender), r = std::string(receiver),
                        t = std::string(text)] { sender_.SendMessengerDatagram(s, r, t); });

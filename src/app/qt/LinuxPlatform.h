@@ -17,6 +17,7 @@
 #include "platform/linux/LinuxSystemInfo.h"
 #include "platform/linux/SqliteRegistry.h"
 #include "platform/linux/XdgAutostart.h"
+#include "receive/AnswerGate.h"
 #include "receive/SlotReader.h"
 #include "send/MessageSender.h"
 #include "send/SendQueue.h"
@@ -48,7 +49,8 @@ class LinuxPlatform {
  private:
   SlotOpenResult OpenMessageSlot();
   void StartResponder();
-  // An automatic answer, queued for the background thread: 1 when queued.
+  // An automatic answer, queued for the background thread when the answer
+  // gate lets it through: 1 when queued.
   int QueueAnswer(std::string_view sender, std::string_view receiver, std::string_view text);
 
   linux::LinuxSystemInfo system_;
@@ -69,6 +71,7 @@ class LinuxPlatform {
   // a worker for a list request), each within its time limit.
   linux::SmbNetworkDirectory directory_;
   NoHookLibrary hook_;
+  AnswerGate answerGate_;
   linux::NbnsResponderService responder_;
   // Last, so that it stops first: its thread uses everything above.
   SendQueue sendQueue_;

@@ -44,9 +44,6 @@ bool MessengerApp::InitInstance() {
   // 1. One receiving copy: a running one is brought to the front instead.
   if (SingleInstance::ActivateRunning(s_.instanceName)) return false;
 
-  if (!s_.startupNotice.empty() && s_.messageBox) s_.messageBox->Show(s_.startupNotice);
-  if (terminating_) return false;
-
   // 3. The operating mode: the platform, then the mailslot, then (only on
   // NT without it) the language.
   ModeQuestions questions;
@@ -65,7 +62,11 @@ bool MessengerApp::InitInstance() {
       mode_ == OperatingMode::kSenderOnly ? CreateSenderOnlyWindow() : CreateReceiveWindow();
   if (!created) return false;
   if (mode_ != OperatingMode::kSenderOnly && s_.startReceiving) s_.startReceiving();
-  return true;
+
+  // The note about the settings file waits for the user, so it comes once the
+  // program receives: the window polls while the box is open.
+  if (!s_.startupNotice.empty() && s_.messageBox) s_.messageBox->Show(s_.startupNotice);
+  return !terminating_;
 }
 
 bool MessengerApp::CreateReceiveWindow() {

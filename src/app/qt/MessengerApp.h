@@ -62,8 +62,8 @@ struct AppServices {
   IHookLibrary* hook = nullptr;
   // Runs once the mode is known to receive (the NetBIOS name responder).
   std::function<void()> startReceiving;
-  // Text shown once before anything else (a settings hive put aside), in
-  // the system code page; empty for none.
+  // Text shown once the program is up and receiving (a settings hive put
+  // aside or not usable), UTF-8; empty for none.
   std::string startupNotice;
   QString instanceName;                     // empty: SingleInstance::ServerName()
   std::function<bool()> trayAvailable;      // empty: ask the desktop

@@ -161,11 +161,58 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
-// Sets the permission bits of a file or directory we own to exactly `mode`.
-void Tighten(const std::string& path, mode_t mode) {
+// Sets the permission bits of a regular file (or, with directory set, a
+// folder) of our own to exactly `mode`. A link is never followed, and
+// anything else (another user's file, a folder where a file belongs, a
+// device) is left exactly as it is.
+//
+// The file is reached through an O_PATH descriptor: closing an ordinary one
+// would drop the POSIX locks SQLite holds on it in this process (its -shm
+// could then be truncated under another process's mapping).
+void Tighten(const std::string& path, mode_t mode, bool directory = false) {
+  const int fd = open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return;
-  if (st.st_uid == geteuid() && (st.st_mode & 07777) != mode) chmod(path.c_str(), mode);
+  if (fstat(fd, &st) == 0 && (directory ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode)) &&
+      st.st_uid == geteuid() && (st.st_mode & 07777) != mode) {
+    // The descriptor's own file, whatever has become of the name since.
+    chmod(("/proc/self/fd/" + std::to_string(fd)).c_str(), mode);
+  }
+  close(fd);
+}
+
+// Why the hive file (or one of its companions) cannot be used as it stands,
+// without touching it; empty when it can. A link is not followed (it could
+// point at any file of the user's), and a file its owner made read-only is
+// taken at its word.
+std::string Unusable(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return {};
+  if (S_ISLNK(st.st_mode)) return path + " is a symbolic link";
+  if (!S_ISREG(st.st_mode)) return {};  // not a file: moved aside as damaged
+  if ((st.st_mode & S_IWUSR) == 0) return path + " is read-only";
+  return {};
+}
+
+// SQLite makes the -wal and -shm files with the mode of the database and, run
+// as root, gives them to the database's owner. They hold the settings too, so
+// they are made owner-only as soon as they exist, before anything is written
+// to them: they are the program's own files even where the hive is another
+// user's (root running the program on that user's settings).
+void TightenCompanions(const std::string& path) {
+  struct stat hive;
+  if (lstat(path.c_str(), &hive) != 0 || !S_ISREG(hive.st_mode)) return;
+  for (const char* c : {"-wal", "-shm"}) {
+    const std::string companion = path + c;
+    const int fd = open(companion.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st;
+    const bool ours = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                      (st.st_uid == geteuid() || (geteuid() == 0 && st.st_uid == hive.st_uid));
+    if (ours && (st.st_mode & 07777) != 0600)
+      chmod(("/proc/self/fd/" + std::to_string(fd)).c_str(), 0600);
+    close(fd);
+  }
 }
 
 // Renames without ever replacing an existing file; errno tells why it failed.
@@ -644,7 +691,7 @@ long SqliteRegistry::RollbackTransaction() {
 // Opening the file
 
 struct HiveOpener {
-  enum class Verdict { Ok, Created, Damaged, Unreadable, Newer, Transient };
+  enum class Verdict { Ok, Created, Damaged, Unreadable, Newer, Transient, Refused };
   struct Attempt {
     Verdict verdict = Verdict::Transient;
     std::unique_ptr<SqliteRegistry> hive;
@@ -711,22 +758,28 @@ struct HiveOpener {
   }
 
   static Attempt Try(const std::string& path) {
+    // A link, or a file made read-only, is used as nothing: it stays as it is.
+    for (const std::string& p : {path, path + "-wal", path + "-shm", path + "-journal"}) {
+      if (std::string why = Unusable(p); !why.empty()) return Fail(Verdict::Refused, nullptr, why);
+    }
     struct stat st;
-    bool missing = stat(path.c_str(), &st) != 0;
+    bool missing = lstat(path.c_str(), &st) != 0;
     bool fresh = missing || (S_ISREG(st.st_mode) && st.st_size == 0);
     if (missing) {
       // Made here first so that it never exists with looser permissions.
-      int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
       if (fd >= 0)
         close(fd);
       else if (errno != EEXIST)
         return Fail(Verdict::Transient, nullptr, std::strerror(errno));
+      if (lstat(path.c_str(), &st) != 0)
+        return Fail(Verdict::Transient, nullptr, std::strerror(errno));
     }
-    Tighten(path, 0600);
-    for (const char* c : kCompanions) Tighten(path + c, 0600);
-
+    // The file's mode is set once it has proved to be a sound hive of ours:
+    // one that is moved aside stays exactly as it was.
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    int rc =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
     if (rc != SQLITE_OK) {
       std::string why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
       return Fail(Classify(rc), db, why);
@@ -762,6 +815,7 @@ struct HiveOpener {
     rows.clear();
     rc = Rows(db, "PRAGMA journal_mode = WAL", &rows);
     if (rc != SQLITE_OK) return Fail(Classify(rc), db, sqlite3_errmsg(db));
+    TightenCompanions(path);
 
     // Schema: made on a new file, checked again under the write lock, so that
     // two programs starting at once do not both make it.
@@ -814,8 +868,9 @@ struct HiveOpener {
         return Fail(Verdict::Damaged, nullptr, "unexpected tables: " + why);
       }
     }
-    // SQLite gives its -wal and -shm files the mode of the database; check anyway.
+    Tighten(path, 0600);
     for (const char* c : kCompanions) Tighten(path + c, 0600);
+    TightenCompanions(path);
     a.verdict = fresh ? Verdict::Created : Verdict::Ok;
     return a;
   }
@@ -851,7 +906,7 @@ HiveOpenResult OpenHive(const std::string& path, std::time_t now) {
     return Temporary(HiveStatus::Unavailable, "The settings folder " + Quoted(dir) +
                                                   " cannot be made (" + std::strerror(errno) +
                                                   ")." + NotSavedTail());
-  Tighten(dir, 0700);
+  Tighten(dir, 0700, true);
 
   // One program at a time checks (and if need be replaces) the file, so that a
   // second one never moves aside the fresh hive the first has just made.
@@ -881,6 +936,10 @@ HiveOpenResult OpenHive(const std::string& path, std::time_t now) {
       return Temporary(HiveStatus::Unavailable, "The settings file " + Quoted(path) +
                                                     " cannot be used at the moment (" +
                                                     first.detail + ")." + NotSavedTail());
+    case Verdict::Refused:
+      return Temporary(HiveStatus::Unavailable, "The settings file " + Quoted(path) +
+                                                    " cannot be used: " + first.detail +
+                                                    ". It is left as it is." + NotSavedTail());
     case Verdict::Damaged:
     case Verdict::Unreadable:
       break;

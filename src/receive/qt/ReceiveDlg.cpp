@@ -82,6 +82,7 @@ CReceiveDlg::CReceiveDlg(ReceiveContext context)
       saver_(*ctx_.registry) {
   if (!ctx_.sendDatagram)
     ctx_.sendDatagram = [](std::string_view, std::string_view, std::string_view) { return 0; };
+  store_.SetLimits(kReceiveWindowLimits);
   pollTimer_.setSingleShot(true);
   connect(&pollTimer_, &QTimer::timeout, this, &CReceiveDlg::OnPoll);
 }

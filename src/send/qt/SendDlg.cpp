@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
-#include <QValidator>
 #include <algorithm>
 #include <iterator>
 #include <memory>
@@ -75,20 +74,6 @@ class WaitCursor {
   bool on_ = true;
 };
 
-// Upper-cases the receiver line as it is typed, one character for one
-// (simple case mapping, as the system's upper-case edit fields do): the text
-// keeps its length, so the cursor stays where the user put it.
-class ReceiverCaseValidator : public QValidator {
- public:
-  using QValidator::QValidator;
-  State validate(QString& input, int& /*pos*/) const override {
-    for (QChar& c : input) {
-      if (!c.isSurrogate()) c = c.toUpper();
-    }
-    return Acceptable;
-  }
-};
-
 }  // namespace
 
 // Counts a modal loop run on behalf of the dialog; when the last one ends, a
@@ -119,9 +104,6 @@ CSendDlg::CSendDlg(QWidget* owner, SendDlgServices services)
   senderEdit_ = ui::FindControl<QLineEdit>(this, res::IDC_SENDER);
   clearButton_ = ui::FindControl<QPushButton>(this, res::IDC_CLEAR);
   Q_ASSERT(receiverEdit_ && messageEdit_ && senderEdit_ && clearButton_);
-  const QValidator* templateValidator = receiverEdit_->validator();
-  receiverEdit_->setValidator(new ReceiverCaseValidator(receiverEdit_));
-  delete templateValidator;
 
   // Message map.
   const auto button = [this](int id) { return ui::FindControl<QPushButton>(this, id); };

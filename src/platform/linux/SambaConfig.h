@@ -41,6 +41,8 @@ class SambaConfig {
   // "interfaces" and "wins server" as lists (see SplitSambaList).
   std::vector<std::string> Interfaces() const;
   std::vector<std::string> WinsServers() const;
+  // "message command" as written; empty when unset.
+  std::string MessageCommand() const;
 
  private:
   std::map<std::string, std::string> global_;  // canonical name -> value
@@ -52,6 +54,17 @@ std::string CanonicalSambaName(std::string_view name);
 // A Samba list: items separated by blanks, tabs, commas or semicolons; a
 // double-quoted item may hold separators. Empty items are dropped.
 std::vector<std::string> SplitSambaList(std::string_view text);
+
+// The file name of the capture helper, which smbd runs for every message it
+// receives when smb.conf names it as the "message command".
+inline constexpr std::string_view kCaptureHelperName = "vantrel-capture";
+
+// True when a "message command" runs the capture helper: its first word, as
+// the shell that smbd hands it to splits it (blanks separate words; '...'
+// and "..." quote; a backslash escapes the next character outside '...'),
+// is a full path whose last part is exactly "vantrel-capture". What follows
+// (its arguments, usually "%f %s") does not matter.
+bool RunsCaptureHelper(std::string_view messageCommand);
 
 // Upper-cases ASCII letters and cuts to 15 characters, as NetBIOS names are.
 std::string NetbiosNameForm(std::string_view name);

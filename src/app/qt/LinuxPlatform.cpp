@@ -4,6 +4,7 @@
 
 #include "receive/ReceiveRules.h"
 #include "settings/Options.h"
+#include "transport/PopupText.h"
 #include "transport/linux/NbnsIdentity.h"
 #include "transport/linux/NbnsNameCheck.h"
 
@@ -16,6 +17,14 @@ AutostartConfig Autostart() {
   config.name = std::string(kAutostartValue);
   config.icon = "vantrel";
   config.comment = "Tessivane pop-up messenger";
+  return config;
+}
+
+// The receive window reads captured texts in the system's layout and code page.
+capture::CaptureHookConfig CaptureHook(ISystemInfo& system) {
+  capture::CaptureHookConfig config;
+  config.greeting.languageClass = static_cast<uint8_t>(SystemLanguageClass(system));
+  config.greeting.codePage = system.AnsiCodePage();
   return config;
 }
 
@@ -32,6 +41,7 @@ LinuxPlatform::LinuxPlatform()
       slotReader_(mailslot_, system_, box_),
       messenger_(*nameCheck_, network_, identity_, &mailslot_),
       sender_(profile_, messenger_, box_, codePage_, system_.AnsiCodePage()),
+      hook_(CaptureHook(system_)),
       answerGate_(
           AnswerGate::Clock::now,
           [this](std::string_view name) { return EqualsIgnoringCase(name, identity_.workgroup); }),

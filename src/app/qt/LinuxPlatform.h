@@ -3,13 +3,15 @@
 // settings hive, the autostart entry, system information from Samba's
 // configuration and the locale, code-page conversion, the network, the local
 // mailslot and its reader, the name check, the sender of datagrams with its
-// background queue, and the NetBIOS name responder.
+// background queue, the NetBIOS name responder, and the hook library of
+// pop-up capture mode.
 
 #include <memory>
 #include <string>
 
 #include "app/qt/MessengerApp.h"
 #include "directory/NetEnum.h"
+#include "hook/linux/client/CaptureHookLibrary.h"
 #include "platform/linux/IconvCodePage.h"
 #include "platform/linux/LinuxNetwork.h"
 #include "platform/linux/LinuxSystemInfo.h"
@@ -66,7 +68,8 @@ class LinuxPlatform {
   Messenger messenger_;
   MessageSender sender_;
   NullNetworkDirectory directory_;
-  NoHookLibrary hook_;
+  // libVantrel.so and the receive window's endpoint (pop-up capture mode).
+  capture::CaptureHookLibrary hook_;
   AnswerGate answerGate_;
   linux::NbnsResponderService responder_;
   // Last, so that it stops first: its thread uses everything above.

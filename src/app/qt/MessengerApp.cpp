@@ -25,6 +25,7 @@ MessengerApp::MessengerApp(AppServices services)
 }
 
 MessengerApp::~MessengerApp() {
+  if (s_.hook) s_.hook->SetCopyDataNotifier({});
   // The windows go before the services they use.
   receive_.reset();
   delete sendOnly_.data();
@@ -83,6 +84,14 @@ bool MessengerApp::CreateReceiveWindow() {
   c.makeSendDialog = [this](QWidget* owner) { return MakeSendDialog(owner); };
   c.showAbout = s_.showAbout;
   receive_ = std::make_unique<CReceiveDlg>(std::move(c));
+  // Captured texts arrive on a thread of the hook library; they are handed to
+  // the window on this one.
+  if (s_.hook) {
+    s_.hook->SetCopyDataNotifier([this] {
+      QMetaObject::invokeMethod(
+          this, [this] { DeliverCapturedTexts(); }, Qt::QueuedConnection);
+    });
+  }
   if (!receive_->Create()) {
     receive_.reset();
     return false;
@@ -98,6 +107,26 @@ bool MessengerApp::CreateReceiveWindow() {
 
   StartHidden(receive_.get(), receive_->trayIcon() && receive_->trayIcon()->usesOtherHome());
   return true;
+}
+
+void MessengerApp::DeliverCapturedTexts() {
+  // A box opened while a text is handled runs its own loop; the texts that
+  // come meanwhile wait for this loop.
+  if (!s_.hook || deliveringCaptured_) return;
+  deliveringCaptured_ = true;
+  CapturedCopyData item;
+  while (s_.hook->TakeCopyData(item)) {
+    // A text for a window that is gone goes nowhere, as on Windows.
+    if (!receive_ || receive_->isDestroyed() ||
+        item.window != reinterpret_cast<uintptr_t>(receive_.get()))
+      continue;
+    CopyDataRecord record;
+    record.dwData = item.dwData;
+    record.cbData = static_cast<uint32_t>(item.bytes.size());
+    record.lpData = item.bytes.data();
+    receive_->OnCopyData(record);
+  }
+  deliveringCaptured_ = false;
 }
 
 SendDlgServices MessengerApp::SendServices() {

@@ -111,6 +111,10 @@ class MessengerApp : public QObject {
   // What either role of the Send dialog is given from the production platform.
   SendDlgServices SendServices();
   static void StartHidden(QWidget* window, bool otherHome);
+  // Hands the captured texts waiting in the hook library to their window (the
+  // receive window), on the user-interface thread, as Windows dispatches
+  // WM_COPYDATA.
+  void DeliverCapturedTexts();
 
   AppServices s_;
   ui::TrayOwner& trayOwner_;
@@ -121,6 +125,7 @@ class MessengerApp : public QObject {
   std::unique_ptr<CReceiveDlg> receive_;
   QPointer<CSendDlg> sendOnly_;
   bool terminating_ = false;
+  bool deliveringCaptured_ = false;
 };
 
 // Runs the program on the production platform: makes the application

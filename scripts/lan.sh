@@ -254,7 +254,8 @@ EOF
     case "$line" in *$'\n'*|*'['*) die "bad smb.conf line '$line'" ;; esac
     echo "  $line" >>"$dir/smb.conf"
   done
-  ip netns exec "$(ns_of "$h")" unshare --uts -- env TMPDIR="$dir/tmp" \
+  # A session of its own: smbd signals its whole process group when it is stopped.
+  ip netns exec "$(ns_of "$h")" setsid unshare --uts -- env TMPDIR="$dir/tmp" \
     sh -c 'hostname "$0" && exec smbd --foreground --no-process-group -s "$1" -l "$2"' \
     "$h" "$dir/smb.conf" "$dir/log" </dev/null >"$dir/log/stdout" 2>&1 &
   echo $! >"$dir/smbd.pid"

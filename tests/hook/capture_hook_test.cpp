@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <grp.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -243,10 +244,14 @@ struct HelperRun {
   double seconds = 0;
 };
 
-HelperRun RunHelper(const std::vector<std::string>& args, bool foreground) {
+constexpr uid_t kGuest = 65534;  // nobody, as smbd runs the helper
+
+HelperRun RunHelper(const std::vector<std::string>& args, bool foreground, bool asGuest = false) {
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
+    if (asGuest && (setgroups(0, nullptr) != 0 || setgid(kGuest) != 0 || setuid(kGuest) != 0))
+      _exit(126);
     if (foreground)
       setenv("VANTREL_CAPTURE_FOREGROUND", "1", 1);
     else
@@ -288,6 +293,45 @@ TEST_F(CaptureHookTest, HelperDeliversToTheRegisteredWindowAndDeletesTheFile) {
   EXPECT_LT(run.seconds, 1.0);
   ASSERT_EQ(window.WaitFor(2).size(), 2u);
   EXPECT_EQ(Fields(window.texts()[1]).text, "detached");
+}
+
+// The guest account may pass through the capture directory, create spool
+// files and connect to the window, but not list the directory.
+TEST_F(CaptureHookTest, HelperWorksAsTheGuestAccount) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to become the guest account";
+  if (access(VANTREL_CAPTURE_PROGRAM, X_OK) != 0 ||
+      RunHelper({"probe", "/nonexistent"}, true, true).status == 127)
+    GTEST_SKIP() << "the guest account cannot run " << VANTREL_CAPTURE_PROGRAM;
+  ASSERT_EQ(chmod(base_.c_str(), 0711), 0);
+  // smbd's message files are in its temporary directory, like /tmp.
+  const std::string tmp = base_ + "/tmp";
+  ASSERT_EQ(mkdir(tmp.c_str(), 0700), 0);
+  ASSERT_EQ(chmod(tmp.c_str(), 01777), 0);
+  const std::string file = tmp + "/msg.guest";
+  const auto write = [&](const char* text) {
+    std::ofstream(file, std::ios::binary) << text;
+    ASSERT_EQ(chown(file.c_str(), kGuest, kGuest), 0);
+    ASSERT_EQ(chmod(file.c_str(), 0600), 0);
+  };
+  // No window registered: spooled, in a file the directory's group may read.
+  write("spooled by the guest");
+  EXPECT_EQ(RunHelper({"bob", file}, true, true).status, 2);
+  EXPECT_FALSE(fs::exists(file));
+  const std::vector<std::string> spooled = SpoolFiles();
+  ASSERT_EQ(spooled.size(), 1u);
+  struct stat st {};
+  ASSERT_EQ(stat((capture_ + "/" + spooled[0]).c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, kGuest);
+  EXPECT_EQ(st.st_gid, getegid());  // the directory's group, by its set-group-id bit
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  // Registered: handed over directly.
+  Window window(capture_);
+  ASSERT_EQ(StartFunc(window.id()), 1);
+  write("delivered to the guest's peer");
+  EXPECT_EQ(RunHelper({"bob", file}, true, true).status, 0);
+  ASSERT_EQ(window.WaitFor(2).size(), 2u);
+  EXPECT_EQ(Fields(window.texts()[0]).text, "spooled by the guest");
+  EXPECT_EQ(Fields(window.texts()[1]).text, "delivered to the guest's peer");
 }
 
 TEST_F(CaptureHookTest, HelperSpoolsWithoutATargetAndDropsWithoutADirectory) {

@@ -60,7 +60,8 @@ std::string RandomSuffix() {
 }  // namespace
 
 std::optional<CaptureDir> CaptureDir::Open(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  // O_PATH: the guest account may pass through the directory but not list it.
+  const int fd = open(path.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode)) {

@@ -3,6 +3,7 @@
 // a runtime directory of the test's own.
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -10,7 +11,6 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
-#include <grp.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -40,8 +40,10 @@ using namespace std::chrono_literals;
 // The texts a window endpoint took, in order.
 class Window {
  public:
-  explicit Window(const std::string& dir, uint64_t id = NewWindowId()) : id_(id) {
-    opened_ = endpoint_.Open(dir, id_, WindowGreeting{2, 1252}, [this](std::string text) {
+  explicit Window(const std::string& dir, WindowGreeting greeting = {2, 1252},
+                  uint64_t id = NewWindowId())
+      : id_(id) {
+    opened_ = endpoint_.Open(dir, id_, greeting, [this](std::string text) {
       std::lock_guard lock(mutex_);
       texts_.push_back(std::move(text));
       changed_.notify_all();
@@ -332,6 +334,21 @@ TEST_F(CaptureHookTest, HelperWorksAsTheGuestAccount) {
   ASSERT_EQ(window.WaitFor(2).size(), 2u);
   EXPECT_EQ(Fields(window.texts()[0]).text, "spooled by the guest");
   EXPECT_EQ(Fields(window.texts()[1]).text, "delivered to the guest's peer");
+}
+
+// The window says how it reads pop-up texts; the helper writes them so.
+TEST_F(CaptureHookTest, HelperWritesInTheWindowsLayoutAndCodePage) {
+  Window window(capture_, WindowGreeting{1, 936});
+  ASSERT_EQ(StartFunc(window.id()), 1);
+  const std::string file = base_ + "/msg.zh";
+  std::ofstream(file, std::ios::binary) << "\xE4\xBD\xA0\xE5\xA5\xBD";  // 你好 in UTF-8
+  EXPECT_EQ(RunHelper({"bob", file}, true).status, 0);
+  ASSERT_EQ(window.WaitFor(1).size(), 1u);
+  const std::string text = window.texts()[0];
+  EXPECT_EQ(text.substr(0, 3), "On ");
+  const PopupFields f = ParsePopupText(text, kLanguageChinese, "t");
+  EXPECT_EQ(f.sender, "bob");
+  EXPECT_EQ(f.text, "\xC4\xE3\xBA\xC3");  // 你好 in code page 936
 }
 
 TEST_F(CaptureHookTest, HelperSpoolsWithoutATargetAndDropsWithoutADirectory) {

@@ -11,6 +11,11 @@
 #                                LINE ("wins support = yes") is added to its [global]
 #   lan.sh smbd A                start Samba's smbd on host A with the smb.conf of "lan.sh nmbd A"
 #                                (so it serves the browse list nmbd keeps, over SMB1 too)
+#   lan.sh smbd A WORKGROUP [LINE...]
+#                                start Samba's smbd on host A (NetBIOS session service,
+#                                TCP 139, SMB1) with a private smb.conf of its own and the
+#                                guest account "nobody"; each LINE ("message command = ...")
+#                                is added to its [global]; prints that smb.conf's path
 #   lan.sh master A WORKGROUP [SECONDS]
 #                                wait until host A is the local master browser of WORKGROUP
 #   lan.sh down                  stop everything started on the LAN and remove it (idempotent)
@@ -205,7 +210,12 @@ EOF
 # session of its own: smbd signals its whole process group when it ends, which would otherwise
 # take down whoever started it.
 cmd_smbd() {
-  [ $# -eq 1 ] || die "usage: lan.sh smbd HOST"
+  # With a workgroup: an smbd of its own beside whatever else runs there.
+  if [ $# -ge 2 ]; then
+    cmd_smbd_private "$@"
+    return
+  fi
+  [ $# -eq 1 ] || die "usage: lan.sh smbd HOST [WORKGROUP [LINE...]]"
   local h="$1"
   host_addr "$h" >/dev/null
   command -v smbd >/dev/null || die "Samba's smbd is not installed"
@@ -250,6 +260,67 @@ nmbd_has_names() {
     ip netns exec "$(ns_of "$h")" nmblookup -s "$dir/smb.conf" -B "$NET_PREFIX.255" "$name" 2>/dev/null \
       | grep -q "^$addr " || return 1
   done
+}
+
+# Samba's smbd on a host, with everything it writes under the LAN's state directory: the
+# NetBIOS session service on TCP 139 only, with SMB1, which "send message" (smbclient -M)
+# needs. smbd writes each message it receives to a file in $dir/tmp and runs the
+# "message command" as the guest account.
+cmd_smbd_private() {
+  [ $# -ge 2 ] || die "usage: lan.sh smbd HOST WORKGROUP [LINE...]"
+  local h="$1" wg="${2:-WORKGROUP}"
+  shift $(( $# >= 2 ? 2 : 1 ))
+  valid_name "$wg" || die "bad workgroup '$wg'"
+  host_addr "$h" >/dev/null
+  command -v smbd >/dev/null || die "Samba's smbd is not installed"
+  local dir="$STATE/smbd-$h"
+  mkdir -p "$dir"/{lock,state,cache,pid,private,log,ncalrpc,tmp}
+  chmod 1777 "$dir/tmp"
+  cat >"$dir/smb.conf" <<EOF
+[global]
+  netbios name = $h
+  workgroup = $wg
+  interfaces = eth0
+  bind interfaces only = yes
+  smb ports = 139
+  server min protocol = NT1
+  disable netbios = no
+  server role = standalone server
+  guest account = nobody
+  map to guest = bad user
+  lock directory = $dir/lock
+  state directory = $dir/state
+  cache directory = $dir/cache
+  pid directory = $dir/pid
+  private dir = $dir/private
+  ncalrpc dir = $dir/ncalrpc
+  log file = $dir/log/smbd.log
+  max log size = 0
+  load printers = no
+  printcap name = /dev/null
+  disable spoolss = yes
+EOF
+  local line
+  for line in "$@"; do
+    case "$line" in *$'\n'*|*'['*) die "bad smb.conf line '$line'" ;; esac
+    echo "  $line" >>"$dir/smb.conf"
+  done
+  # A session of its own: smbd signals its whole process group when it is stopped.
+  ip netns exec "$(ns_of "$h")" setsid unshare --uts -- env TMPDIR="$dir/tmp" \
+    sh -c 'hostname "$0" && exec smbd --foreground --no-process-group -s "$1" -l "$2"' \
+    "$h" "$dir/smb.conf" "$dir/log" </dev/null >"$dir/log/stdout" 2>&1 &
+  echo $! >"$dir/smbd.pid"
+  local n=0
+  until [ -n "$(ip netns exec "$(ns_of "$h")" ss -Hltn "sport = :139" 2>/dev/null)" ]; do
+    n=$((n + 1))
+    if [ $n -ge 150 ] || ! kill -0 "$(cat "$dir/smbd.pid")" 2>/dev/null; then
+      echo "lan.sh: smbd on $h did not come up; its log:" >&2
+      tail -n 30 "$dir/log/smbd.log" "$dir/log/stdout" >&2 2>/dev/null || true
+      return 1
+    fi
+    sleep 0.1
+  done
+  echo "$dir/smb.conf"
 }
 
 # Stops every process that lives in one of the LAN's namespaces; they were all started on it.
@@ -300,7 +371,7 @@ cmd_gc() {
 }
 
 main() {
-  [ $# -ge 1 ] || { sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+  [ $# -ge 1 ] || { sed -n '2,30p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
   local cmd="$1"; shift
   case "$cmd" in
     check) cmd_check ;;

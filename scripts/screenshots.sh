@@ -11,6 +11,11 @@
 # into build/shots/ (NAME.png from QWidget::grab, NAME-screen.png of the whole
 # screen from `import -window root`). The display and the tray host are
 # stopped again on exit.
+#
+# receive-captured shows ALICE's receive window in pop-up capture mode after
+# a message that smbd handed to the capture helper (smbclient -M ALICE from
+# "bobuser"), delivered through libVantrel.so's registration and the
+# window's endpoint.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)

@@ -147,8 +147,10 @@ proc_field() { sed -n "s/^$2:[[:space:]]*//p" "/proc/$1/status"; }
 confB=$(write_smbconf BOB "$WG")
 on_host_bg BOB "$WORK/listener" "$INTEROP_PEER" --smbconf "$confB" receive 1 --timeout 120
 wait_for_line "$WORK/listener" '^mailslot: owned'
-# Two datagrams: the message BOB sends and ALICE's answer; tshark ends after them.
-on_host_bg BOB "$WORK/tshark.log" tshark -q -i eth0 -f "udp dst port 138" -c 2 -a duration:150 \
+# Two datagrams: the message BOB sends and ALICE's answer; tshark ends after them. (Host
+# announcements go to the broadcast address and are not counted.)
+on_host_bg BOB "$WORK/tshark.log" tshark -q -i eth0 -f "udp dst port 138 and not broadcast" -c 2 \
+  -a duration:150 \
   -w "$WORK/cap.pcap"
 TSHARK_PID=$!
 wait_for_line "$WORK/tshark.log" "Capturing on 'eth0'"

@@ -45,6 +45,14 @@ linux::SmbBrowseOptions BrowseOptions(const Identity& identity, uint32_t codePag
   return options;
 }
 
+// The receive window reads captured texts in the system's layout and code page.
+capture::CaptureHookConfig CaptureHook(ISystemInfo& system) {
+  capture::CaptureHookConfig config;
+  config.greeting.languageClass = static_cast<uint8_t>(SystemLanguageClass(system));
+  config.greeting.codePage = system.AnsiCodePage();
+  return config;
+}
+
 }  // namespace
 
 LinuxPlatform::LinuxPlatform()
@@ -60,6 +68,7 @@ LinuxPlatform::LinuxPlatform()
       messenger_(*nameCheck_, network_, identity_, &mailslot_),
       sender_(profile_, messenger_, box_, codePage_, system_.AnsiCodePage()),
       directory_(codePage_, &announcements_, BrowseOptions(identity_, system_.AnsiCodePage())),
+      hook_(CaptureHook(system_)),
       answerGate_(
           AnswerGate::Clock::now,
           [this](std::string_view name) { return EqualsIgnoringAsciiCase(name, identity_.workgroup); }),

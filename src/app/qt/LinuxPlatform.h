@@ -7,9 +7,9 @@
 // takes messages sent over the NetBIOS session service, browsing by
 // announcement (the browse listener on the mailslot's reader, the table of
 // announced computers, and our own announcer, running only while we hold UDP
-// 138 and answer for this host's names), and the network directory (browse
-// lists through libsmbclient merged with the announced computers, with this
-// computer in its workgroup).
+// 138 and answer for this host's names), the network directory (browse lists
+// through libsmbclient merged with the announced computers, with this
+// computer in its workgroup), and the hook library of pop-up capture mode.
 
 #include <memory>
 #include <string>
@@ -18,6 +18,7 @@
 #include "directory/AnnouncementTable.h"
 #include "directory/NetEnum.h"
 #include "directory/linux/SmbNetworkDirectory.h"
+#include "hook/linux/client/CaptureHookLibrary.h"
 #include "platform/linux/IconvCodePage.h"
 #include "platform/linux/LinuxNetwork.h"
 #include "platform/linux/LinuxSystemInfo.h"
@@ -87,7 +88,8 @@ class LinuxPlatform {
   // Its sessions run on whatever thread enumerates (the send queue for "..",
   // a worker for a list request), each within its time limit.
   linux::SmbNetworkDirectory directory_;
-  NoHookLibrary hook_;
+  // libVantrel.so and the receive window's endpoint (pop-up capture mode).
+  capture::CaptureHookLibrary hook_;
   AnswerGate answerGate_;
   linux::NbnsResponderService responder_;
   std::unique_ptr<linux::SessionListener> sessions_;

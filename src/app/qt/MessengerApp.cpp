@@ -34,6 +34,7 @@ MessengerApp::~MessengerApp() {
   // A refresh for a list request ends within the directory's time limit; its
   // answer, posted to this object, is dropped with it.
   if (listWorker_.joinable()) listWorker_.join();
+  if (s_.hook) s_.hook->SetCopyDataNotifier({});
   // The windows go before the services they use.
   receive_.reset();
   delete sendOnly_.data();
@@ -100,6 +101,14 @@ bool MessengerApp::CreateReceiveWindow() {
   c.makeSendDialog = [this](QWidget* owner) { return MakeSendDialog(owner); };
   c.showAbout = s_.showAbout;
   receive_ = std::make_unique<CReceiveDlg>(std::move(c));
+  // Captured texts arrive on a thread of the hook library; they are handed to
+  // the window on this one.
+  if (s_.hook) {
+    s_.hook->SetCopyDataNotifier([this] {
+      QMetaObject::invokeMethod(
+          this, [this] { DeliverCapturedTexts(); }, Qt::QueuedConnection);
+    });
+  }
   if (!receive_->Create()) {
     receive_.reset();
     return false;
@@ -127,6 +136,26 @@ void MessengerApp::TakeCapturedText(const std::string& text) {
   record.cbData = static_cast<uint32_t>(text.size());
   record.lpData = text.data();
   receive_->OnCopyData(record);
+}
+
+void MessengerApp::DeliverCapturedTexts() {
+  // A box opened while a text is handled runs its own loop; the texts that
+  // come meanwhile wait for this loop.
+  if (!s_.hook || deliveringCaptured_) return;
+  deliveringCaptured_ = true;
+  CapturedCopyData item;
+  while (s_.hook->TakeCopyData(item)) {
+    // A text for a window that is gone goes nowhere, as on Windows.
+    if (!receive_ || receive_->isDestroyed() ||
+        item.window != reinterpret_cast<uintptr_t>(receive_.get()))
+      continue;
+    CopyDataRecord record;
+    record.dwData = item.dwData;
+    record.cbData = static_cast<uint32_t>(item.bytes.size());
+    record.lpData = item.bytes.data();
+    receive_->OnCopyData(record);
+  }
+  deliveringCaptured_ = false;
 }
 
 SendDlgServices MessengerApp::SendServices() {

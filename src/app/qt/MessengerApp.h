@@ -145,6 +145,10 @@ class MessengerApp : public QObject {
   // answer), answered on this thread.
   void OnListRequested(SingleInstance::ListReply reply);
   void OnListRefreshed(const NetworkNameList& list);
+  // Hands the captured texts waiting in the hook library to their window (the
+  // receive window), on the user-interface thread, as Windows dispatches
+  // WM_COPYDATA.
+  void DeliverCapturedTexts();
 
   AppServices s_;
   ui::TrayOwner& trayOwner_;
@@ -160,6 +164,7 @@ class MessengerApp : public QObject {
   std::thread listWorker_;
   bool listRefreshing_ = false;
   std::vector<SingleInstance::ListReply> listReplies_;
+  bool deliveringCaptured_ = false;
 };
 
 // Runs the program on the production platform: makes the application

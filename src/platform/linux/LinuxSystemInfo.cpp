@@ -80,6 +80,11 @@ std::string ComputerNameFrom(std::string_view netbiosName, std::string_view host
   return name;
 }
 
+uint32_t PlatformIdFor(const SambaConfig& samba) {
+  return RunsCaptureHelper(samba.MessageCommand()) ? VER_PLATFORM_WIN32_NT
+                                                   : VER_PLATFORM_WIN32_WINDOWS;
+}
+
 std::string LocaleFromEnvironment(
     const std::function<std::optional<std::string>(const char*)>& environment) {
   for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
@@ -196,7 +201,7 @@ std::string LinuxSystemInfo::ServerComment() const {
   return text ? ExpandServerString(*text, hostName_, computerName_) : std::string();
 }
 
-uint32_t LinuxSystemInfo::PlatformId() { return VER_PLATFORM_WIN32_WINDOWS; }
+uint32_t LinuxSystemInfo::PlatformId() { return PlatformIdFor(samba_); }
 
 uint16_t LinuxSystemInfo::DefaultLanguageId() { return languageId_; }
 

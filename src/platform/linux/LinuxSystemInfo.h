@@ -1,8 +1,13 @@
 #pragma once
 // System information on Linux: the computer name from Samba's configuration
 // or the host name, the language and code page from the locale, the wall
-// clock, the running program's path. Linux reports the Windows 95/98
-// platform family (there is no Messenger service to capture pop-ups from).
+// clock, the running program's path.
+//
+// The platform family: Linux has an operating-system messenger service only
+// where Samba runs, and smbd hands each message it receives to its smb.conf
+// "message command". So Linux reports the NT family when that command runs
+// the program's capture helper (vantrel-capture), and the 95/98 family
+// otherwise.
 
 #include <cstdint>
 #include <functional>
@@ -75,6 +80,10 @@ class LinuxSystemInfo : public ISystemInfo {
   std::vector<std::string> commands_;
   std::function<void()> beep_;
 };
+
+// The platform identifier a Samba configuration gives: NT when its "message
+// command" runs the capture helper, else 95/98.
+uint32_t PlatformIdFor(const SambaConfig& samba);
 
 // The computer name: the NetBIOS name when set, else the host name's first
 // label; upper-cased and cut to 15 characters; "LOCALHOST" when both are empty.

@@ -134,6 +134,43 @@ std::string ExpandServerString(std::string_view text, std::string_view hostName,
   return std::string(Trim(out));
 }
 
+std::string SambaConfig::MessageCommand() const { return Global("message command").value_or(""); }
+
+bool RunsCaptureHelper(std::string_view messageCommand) {
+  // The first word, with the shell's quoting taken away.
+  std::string word;
+  size_t i = 0;
+  while (i < messageCommand.size() && IsBlank(messageCommand[i])) ++i;
+  char quote = 0;
+  for (; i < messageCommand.size(); ++i) {
+    const char c = messageCommand[i];
+    if (quote == '\'') {
+      if (c == '\'')
+        quote = 0;
+      else
+        word += c;
+    } else if (quote == '"') {
+      if (c == '"')
+        quote = 0;
+      else if (c == '\\' && i + 1 < messageCommand.size())
+        word += messageCommand[++i];
+      else
+        word += c;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+    } else if (c == '\\' && i + 1 < messageCommand.size()) {
+      word += messageCommand[++i];
+    } else if (IsBlank(c) || c == ';' || c == '&' || c == '|' || c == '<' || c == '>') {
+      break;
+    } else {
+      word += c;
+    }
+  }
+  if (quote != 0 || word.empty() || word.front() != '/') return false;
+  const size_t slash = word.rfind('/');
+  return std::string_view(word).substr(slash + 1) == kCaptureHelperName;
+}
+
 std::vector<std::string> SplitSambaList(std::string_view text) {
   std::vector<std::string> items;
   std::string item;

@@ -45,6 +45,8 @@ class SambaConfig {
   // "server string" as written; nothing when unset (Samba's own default,
   // "Samba %v", describes Samba, not this program).
   std::optional<std::string> ServerString() const;
+  // "message command" as written; empty when unset.
+  std::string MessageCommand() const;
 
  private:
   std::map<std::string, std::string> global_;  // canonical name -> value
@@ -62,6 +64,16 @@ std::vector<std::string> SplitSambaList(std::string_view text);
 // any other "%x" stays as written. Surrounding blanks are removed.
 std::string ExpandServerString(std::string_view text, std::string_view hostName,
                                std::string_view netbiosName);
+// The file name of the capture helper, which smbd runs for every message it
+// receives when smb.conf names it as the "message command".
+inline constexpr std::string_view kCaptureHelperName = "vantrel-capture";
+
+// True when a "message command" runs the capture helper: its first word, as
+// the shell that smbd hands it to splits it (blanks separate words; '...'
+// and "..." quote; a backslash escapes the next character outside '...'),
+// is a full path whose last part is exactly "vantrel-capture". What follows
+// (its arguments, usually "%f %s") does not matter.
+bool RunsCaptureHelper(std::string_view messageCommand);
 
 // Upper-cases ASCII letters and cuts to 15 characters, as NetBIOS names are.
 std::string NetbiosNameForm(std::string_view name);

@@ -35,6 +35,7 @@
 #include <memory>
 #include <vector>
 
+#include "CaptureShots.h"
 #include "ReceiveShots.h"
 #include "SelectReceiverShots.h"
 #include "SendShots.h"
@@ -179,6 +180,7 @@ std::vector<Shot> Shots() {
       {"receive-menu-option", shots::ReceiveOptionMenu},
       {"receive-tooltip", shots::ReceiveToolTip},
       {"receive-tray-menu", shots::ReceiveTrayMenu},
+      {"receive-captured", shots::ReceiveCaptured},
       {"box-no-permission", shots::NoPermissionBox, {90, 140}},
       {"box-another-receiver", shots::AnotherReceiverBox, {90, 140}},
       {"tray-menu", TrayMenu, {300, 200}},

@@ -12,6 +12,9 @@
 #   --in DIR        run in a root kept earlier instead of a fresh one (implies --keep)
 #   --env NAME=VAL  add a variable to the clean environment (e.g. --env LANG=C.UTF-8)
 #   --log FILE      log file (default under $FRESH_ROOT_WORK/logs)
+#   --net private   a network namespace of its own with only loopback: nothing the command
+#                   starts reaches the machine's network (use it for anything that starts the
+#                   program); apt still reaches its http mirrors through relays. Default: host
 #   --rebuild       make the pristine root again
 #
 # Needs root. The pristine root (debootstrap --variant=minbase bookworm from the host's own
@@ -29,12 +32,12 @@ STD_PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 TARBALL="${FRESH_ROOT_TAR:-/work/fresh-root/bookworm-minbase.tar}"
 WORK="${FRESH_ROOT_WORK:-$(dirname "$TARBALL")}"
 
-note() { echo "fresh-root: $*" >&2; }
+note() { echo "fresh-root: [$(date +%T)] $*" >&2; }
 die() { note "$*"; exit 2; }
 usage() { sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; }
 
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-rev=HEAD keep=0 shell=0 rebuild=0 gc=0 log="" reuse=""
+rev=HEAD keep=0 shell=0 rebuild=0 gc=0 log="" reuse="" net=host
 extra_env=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -47,6 +50,9 @@ while [ $# -gt 0 ]; do
       [[ "${2:-}" =~ ^[A-Za-z_][A-Za-z0-9_]*= ]] || die "--env needs NAME=VALUE"
       extra_env+=("$2"); shift 2 ;;
     --log) [ $# -ge 2 ] || die "--log needs a file"; log="$2"; shift 2 ;;
+    --net)
+      case "${2:-}" in host | private) net="$2" ;; *) die "--net takes 'host' or 'private'" ;; esac
+      shift 2 ;;
     --rebuild) rebuild=1; shift ;;
     --gc) gc=1; shift ;;
     -h | --help) usage; exit 0 ;;
@@ -79,10 +85,10 @@ mounts_under() {
 # runs in other mount or network namespaces or has left its session. (Compared by device and
 # inode: from outside, the root of a process in another mount namespace reads as "/".)
 pids_in() {
-  local p want
-  want=$(stat -L -c %d:%i "$1") || return 0
+  local p
+  [ -d "$1" ] || return 0
   for p in /proc/[0-9]*; do
-    [ "$(stat -L -c %d:%i "$p/root" 2>/dev/null)" = "$want" ] && echo "${p#/proc/}"
+    [ "$p/root" -ef "$1" ] && echo "${p#/proc/}"
   done
   return 0
 }
@@ -134,6 +140,14 @@ remove_tree() {
   rm -rf --one-file-system "$dir"
 }
 
+# The relays of --net private: process groups listed in DIR/pids.
+stop_relays() {
+  local dir="$1" pid
+  [ -f "$dir/pids" ] || return 0
+  while read -r pid; do kill -- "-$pid" 2>/dev/null || true; done <"$dir/pids"
+  rm -rf "$dir"
+}
+
 # ---------------------------------------------------------------------------------------------
 # Clean-up after a run that was killed outright (SIGKILL, reboot): roots whose runner is gone.
 
@@ -147,6 +161,7 @@ if [ $gc -eq 1 ]; then
     note "cleaning up $dir (its runner $pid is gone)"
     if unmount_all_under "$dir"; then
       if [ -f "$dir.keep" ]; then rm -f "$dir.keep"; else remove_tree "$dir" || rc=1; fi
+      stop_relays "$dir.net"
       rm -f "$owner" "$dir.fifo"
     else
       rc=1
@@ -236,6 +251,7 @@ finish() {
       kill "$tee_pid" 2>/dev/null
     fi
     rm -f "$fifo"
+    stop_relays "$root.net"
     if unmount_all_under "$root"; then
       if [ "$keep" -eq 1 ]; then
         rm -f "$root.owner"
@@ -243,7 +259,9 @@ finish() {
         note "  enter it again: scripts/fresh-root.sh --in $root --shell"
         note "  remove it:      rm -rf --one-file-system $root $root.keep"
       else
-        remove_tree "$root" && rm -f "$root.owner" "$root.keep"
+        local t0=$SECONDS
+        remove_tree "$root" && rm -f "$root.owner" "$root.keep" &&
+          note "removed the root ($((SECONDS - t0)) s)"
       fi
     else
       note "left $root in place: it could not be unmounted (scripts/fresh-root.sh --gc retries)"
@@ -364,13 +382,60 @@ mount -t tmpfs -o nosuid,nodev,mode=755 tmpfs "$root/run"
 mkdir -m 1777 "$root/run/lock"
 mount -t tmpfs -o nosuid,nodev,mode=1777 tmpfs "$root/tmp"
 
+# --net private: a network namespace with loopback only, held by a sleeping process. For each
+# http mirror host in the root's apt sources, a relay listens on a loopback address inside
+# (named in the root's /etc/hosts) and hands each connection through a Unix socket to a relay
+# outside that connects to the mirror; nothing else leaves the namespace.
+netns=()
+start_private_net() {
+  local dir="$root.net" hosts=() h i=0 addr port holder
+  command -v socat >/dev/null || {
+    note "installing socat (relays for --net private)"
+    apt-get -o DPkg::Lock::Timeout=600 install -y socat
+  }
+  rm -rf "$dir"
+  mkdir -m 700 "$dir"
+  : >"$dir/pids"
+  mapfile -t hosts < <(cat "$root/etc/apt/sources.list" "$root"/etc/apt/sources.list.d/*.list \
+    "$root"/etc/apt/sources.list.d/*.sources 2>/dev/null |
+    grep -v '^[[:space:]]*#' | grep -oE '[a-z+]+://[^/[:space:]]+' | sort -u)
+  setsid unshare --net -- sh -c 'ip link set lo up && exec sleep infinity' </dev/null &
+  holder=$!
+  echo "$holder" >>"$dir/pids"
+  for _ in $(seq 100); do
+    nsenter --net="/proc/$holder/ns/net" ip -br link show lo 2>/dev/null | grep -q UNKNOWN && break
+    sleep 0.05
+  done
+  netns=(nsenter --net="/proc/$holder/ns/net")
+  for h in "${hosts[@]}"; do
+    case "$h" in http://*) ;; *) die "--net private relays http mirrors only, not '$h'" ;; esac
+    h=${h#http://} port=80
+    case "$h" in *:*) port=${h##*:} h=${h%:*} ;; esac
+    i=$((i + 1))
+    addr="127.0.80.$i"
+    setsid socat "UNIX-LISTEN:$dir/$i.sock,fork,mode=600" "TCP:$h:$port" </dev/null &
+    echo $! >>"$dir/pids"
+    setsid "${netns[@]}" socat "TCP-LISTEN:$port,bind=$addr,reuseaddr,fork" \
+      "UNIX-CONNECT:$dir/$i.sock" </dev/null &
+    echo $! >>"$dir/pids"
+    printf '%s\t%s # fresh-root --net private\n' "$addr" "$h" >>"$root/etc/hosts"
+    for _ in $(seq 100); do
+      [ -S "$dir/$i.sock" ] && [ -n "$("${netns[@]}" ss -Hltn "src $addr:$port")" ] && break
+      sleep 0.05
+    done
+    note "--net private: $h:$port relayed through $addr"
+  done
+}
+sed -i '/# fresh-root --net private$/d' "$root/etc/hosts"
+[ "$net" = host ] || start_private_net
+
 env_args=(HOME=/root "PATH=$STD_PATH" ${extra_env[@]+"${extra_env[@]}"})
 # Into the root: a mount namespace of its own whose "/" is the root (pivot_root, not chroot).
 # Under a plain chroot, /proc/PID/exe and /proc/PID/cwd of a process in another mount
 # namespace (everything `ip netns exec` starts) read as host paths (/work/.../src/...), unlike
 # on a real machine. Mounts the command makes (`ip netns add`) stay in that namespace.
 # shellcheck disable=SC2016 # expanded by the inner shell
-enter=(unshare --mount --propagation private -- /bin/sh -c
+enter=(${netns[@]+"${netns[@]}"} unshare --mount --propagation private -- /bin/sh -c
   'cd "$1" && shift && pivot_root . . && umount -l . && cd / && exec "$@"' fresh-root "$root")
 
 if [ $shell -eq 1 ]; then

@@ -26,6 +26,9 @@
 # ends. Exits with the command's status.
 set -euo pipefail
 umask 022
+# Everything below is one compound command: bash reads it whole before running it, so editing
+# this file (or checking out another revision) while a long run goes on cannot derail it.
+{
 
 SUITE=bookworm
 STD_PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
@@ -453,7 +456,7 @@ fi
 mkdir -p "$(dirname "$log")"
 header="# fresh-root: $(date -Is) on $(hostname)
 # root $root; /src at $(git -C "$root/src" log -1 --format='%H %s')
-# environment: ${env_args[*]}
+# environment: ${env_args[*]}; network: $net
 # command: $*"
 echo "$header" >>"$log"
 echo "$header" >&2
@@ -477,3 +480,4 @@ wait "$tee_pid" || true
 tee_pid=""
 echo "# fresh-root: command ended with status $status after $((SECONDS - t_cmd)) s" | tee -a "$log" >&2
 exit "$status"
+}

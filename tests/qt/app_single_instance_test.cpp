@@ -1,6 +1,9 @@
 #include "app/qt/SingleInstance.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cstdlib>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -93,6 +96,42 @@ TEST(SingleInstanceTest, ThePosixPathIsWhereQtListens) {
   EXPECT_EQ(linux::LocalServerPath("X", ""), "/tmp/X");
   EXPECT_EQ(linux::LocalServerPath("/run/x", "/tmp"), "/run/x");
   EXPECT_EQ(SingleInstance::ServerName().toStdString(), linux::InstanceServerName());
+}
+
+// Without a TMPDIR (as a start with the package's capability has none) the
+// socket goes to the user's private runtime folder, never to a /tmp where
+// another user could take its name first.
+TEST(SingleInstanceTest, ServerNameAvoidsASharedTemporaryFolder) {
+  const auto saved = [](const char* name) {
+    const char* v = std::getenv(name);
+    return v ? std::optional<std::string>(v) : std::nullopt;
+  };
+  const std::optional<std::string> tmp = saved("TMPDIR"), runtime = saved("XDG_RUNTIME_DIR");
+  const std::string uid = std::to_string(getuid());
+  char dirTemplate[] = "/tmp/vantrel-runtime-XXXXXX";
+  ASSERT_NE(mkdtemp(dirTemplate), nullptr);
+  const std::string dir = dirTemplate;  // mkdtemp makes it 0700
+
+  setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+  setenv("TMPDIR", "/var/tmp", 1);
+  EXPECT_EQ(linux::InstanceServerName(), "Tessivane-" + uid);  // a chosen TMPDIR keeps Qt's place
+  unsetenv("TMPDIR");
+  EXPECT_EQ(linux::InstanceServerName(), dir + "/Tessivane");
+  EXPECT_EQ(linux::LocalServerPath(linux::InstanceServerName()), dir + "/Tessivane");
+  chmod(dir.c_str(), 0755);  // not private: not used
+  EXPECT_EQ(linux::InstanceServerName(), "Tessivane-" + uid);
+  setenv("XDG_RUNTIME_DIR", "relative/dir", 1);
+  EXPECT_EQ(linux::InstanceServerName(), "Tessivane-" + uid);
+
+  rmdir(dir.c_str());
+  if (tmp)
+    setenv("TMPDIR", tmp->c_str(), 1);
+  else
+    unsetenv("TMPDIR");
+  if (runtime)
+    setenv("XDG_RUNTIME_DIR", runtime->c_str(), 1);
+  else
+    unsetenv("XDG_RUNTIME_DIR");
 }
 
 // Asks for the list from another thread while this one turns the event loop.

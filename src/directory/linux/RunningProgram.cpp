@@ -1,5 +1,7 @@
 #include "directory/linux/RunningProgram.h"
 
+#include <sys/stat.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -79,6 +81,19 @@ bool WaitFor(int fd, short events, Clock::time_point deadline) {
 }  // namespace
 
 std::string InstanceServerName() {
+  // A TMPDIR the caller chose keeps Qt's own place for the socket (test hosts
+  // sharing one file system each have their own). Otherwise the user's private
+  // runtime folder is preferred to /tmp, where any user could take the name
+  // first; a privileged start (the package's capability) has no TMPDIR.
+  const char* tmp = std::getenv("TMPDIR");
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if ((tmp == nullptr || *tmp == '\0') && runtime != nullptr && runtime[0] == '/') {
+    struct stat st;
+    if (::stat(runtime, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+        (st.st_mode & 077) == 0) {
+      return CleanPath(runtime) + "/Tessivane";
+    }
+  }
   return "Tessivane-" + std::to_string(static_cast<unsigned long long>(::getuid()));
 }
 

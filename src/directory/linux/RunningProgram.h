@@ -12,7 +12,10 @@
 
 namespace vantrel::linux {
 
-// The program's local server name: "Tessivane-" followed by the user id.
+// The program's local server name: "Tessivane-" followed by the user id (in
+// the temporary folder), or, when no TMPDIR is set and the user has a private
+// runtime folder ($XDG_RUNTIME_DIR, owned by the user, mode 0700), the path
+// "$XDG_RUNTIME_DIR/Tessivane".
 std::string InstanceServerName();
 
 // Where Qt 6 puts the socket of a QLocalServer whose name is not a path:

@@ -70,6 +70,8 @@ Parsed Parse(const std::vector<std::string>& args) {
   }
   if (p.list && !p.help && (!p.names.empty() || p.text || p.sender)) {
     p.error = "--list takes no NAME, -f or -m";
+  } else if (p.sender && p.sender->empty()) {
+    p.error = "the sender (-f) may not be empty: receivers drop a message without one";
   } else if (!p.help && !p.list && p.names.empty()) {
     p.error = "no receiver name given";
   }
@@ -169,14 +171,46 @@ int RunSendCommand(const std::vector<std::string>& args, SendCommandEnv& env) {
       return kSendExitFailed;
     }
   } else {
-    for (const std::string& nameUtf8 : p.names) receivers.push_back({encode(nameUtf8), nameUtf8});
+    for (const std::string& nameUtf8 : p.names) {
+      // A datagram must name its receiver: an address is asked for its
+      // computer name first.
+      if (const std::optional<Ipv4Address> address = Ipv4Address::Parse(nameUtf8)) {
+        std::optional<std::string> computer =
+            env.computerNameAt ? env.computerNameAt(*address) : std::nullopt;
+        if (!computer) {
+          env.err << "vantrel-send: " << nameUtf8 << ": no computer name answers at that address\n";
+          receivers.push_back({std::string(), nameUtf8});  // counts as a failed name
+          continue;
+        }
+        std::string shown = show(*computer);
+        receivers.push_back({std::move(*computer), std::move(shown)});
+        continue;
+      }
+      receivers.push_back({encode(nameUtf8), nameUtf8});
+    }
   }
 
   std::string text;
   if (p.text) {
     text = MessengerLineBreaks(*p.text, false);
   } else {
-    text.assign(std::istreambuf_iterator<char>(env.in), std::istreambuf_iterator<char>());
+    // No more than one datagram can carry (in UTF-8, up to three bytes for
+    // each of the code page's), and one byte to tell a longer text.
+    const size_t limit = (p.raw ? kMaxMessengerPayload : 3 * kMaxMessengerPayload) + 1;
+    text.resize(limit);
+    env.in.read(text.data(), static_cast<std::streamsize>(limit));
+    text.resize(static_cast<size_t>(env.in.gcount()));
+    if (text.find('\0') != std::string::npos) {
+      env.err << "vantrel-send: the message holds a zero byte, which a Messenger message "
+                 "cannot carry\n";
+      return kSendExitUsage;
+    }
+    if (text.size() == limit) {
+      env.err << "vantrel-send: message too long (more than " << limit - 1
+              << " bytes of input; a message holds at most " << kMaxMessengerPayload
+              << " bytes with its sender and receiver)\n";
+      return kSendExitFailed;
+    }
     text = MessengerLineBreaks(std::move(text), true);
   }
   text = encode(text);
@@ -186,6 +220,10 @@ int RunSendCommand(const std::vector<std::string>& args, SendCommandEnv& env) {
   for (const Receiver& receiver : receivers) {
     const std::string& name = receiver.bytes;
     const std::string& nameUtf8 = receiver.shown;
+    if (name.empty() && Ipv4Address::Parse(nameUtf8)) {  // already reported
+      status = kSendExitFailed;
+      continue;
+    }
     if (env.sender.SendMessengerDatagram(sender, name, text) != 0) {
       status = kSendExitOk;
       continue;

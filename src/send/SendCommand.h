@@ -18,6 +18,12 @@
 // (ISystemInfo::AnsiCodePage), unless -r says they already are in it.
 // The default sender is the computer name.
 //
+// A NAME that is an IPv4 address is asked for its computer name (a node status
+// query) and the message goes to that name; an address where none answers is
+// a failed name. Standard input is read up to what one message can hold
+// (plus one byte): a longer text is refused as too long, one with a zero
+// byte as a usage error; an empty sender (-f '') is a usage error too.
+//
 // Exit status: 0 when the send to the last NAME succeeded, 1 when it failed,
 // 2 on a usage error (nothing is sent then). Each failed name is reported on
 // the error stream: the can't-find-name text through the sender's message box
@@ -34,6 +40,7 @@
 #include "directory/NetworkList.h"
 
 #include "platform/CodePage.h"
+#include "platform/Ipv4Address.h"
 #include "platform/SystemInfo.h"
 #include "send/MessageSender.h"
 
@@ -56,6 +63,8 @@ struct SendCommandEnv {
   std::function<NetworkNameList()> enumerateNetwork = {};
   // The directory behind "..", made when first asked; null: none.
   std::function<INetworkDirectory*()> directory = {};
+  // The computer name at an address (a node status query); empty: none known.
+  std::function<std::optional<std::string>(Ipv4Address)> computerNameAt = {};
 };
 
 // args excludes the program name.

@@ -21,6 +21,7 @@
 #include "platform/linux/SqliteRegistry.h"
 #include "send/MessageSender.h"
 #include "send/SendCommand.h"
+#include "transport/NodeStatus.h"
 #include "settings/Profile.h"
 #include "transport/Messenger.h"
 #include "transport/linux/NbnsIdentity.h"
@@ -102,6 +103,9 @@ int main(int argc, char** argv) {
   // Linux never runs in pop-up capture mode: the tree walk.
   env.enumerateNetwork = [&] { return vantrel::RefreshNetworkList(*makeDirectory(), false); };
   env.directory = makeDirectory;
+  env.computerNameAt = [&network](vantrel::Ipv4Address address) {
+    return vantrel::QueryComputerName(network, address);
+  };
 
   const int status = vantrel::RunSendCommand(args, env);
   // A browse job that libsmbclient still holds up is not waited for: the

@@ -1,6 +1,9 @@
 // The command-line sender's arguments, text handling and exit status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -10,6 +13,7 @@
 #include "platform/linux/IconvCodePage.h"
 #include "send/SendCommand.h"
 #include "transport/CaptureNetwork.h"
+#include "transport/NetbiosDatagram.h"
 
 namespace vantrel {
 namespace {
@@ -65,6 +69,7 @@ class SendCommandTest : public ::testing::Test {
       asked.push_back("directory");
       return &network;
     };
+    env.computerNameAt = computerNameAt;
     return RunSendCommand(args, env);
   }
 
@@ -84,6 +89,7 @@ class SendCommandTest : public ::testing::Test {
   MessageSender sender;
   std::optional<NetworkNameList> runningList;
   fakes::FakeNetworkDirectory network;
+  std::function<std::optional<std::string>(Ipv4Address)> computerNameAt;
   std::vector<std::string> asked;
 };
 
@@ -187,6 +193,68 @@ TEST_F(SendCommandTest, DotDotAloneSendsToEveryWorkgroupFound) {
   EXPECT_EQ(Run({"-m", "all", ".."}), kSendExitFailed);
   EXPECT_NE(err.str().find("..: no workgroup or domain found"), std::string::npos);
   EXPECT_EQ(net.sent.size(), 3u);
+}
+
+TEST_F(SendCommandTest, AnEmptySenderIsRefused) {
+  EXPECT_EQ(Run({"-f", "", "-m", "x", "BOB"}), kSendExitUsage);
+  EXPECT_NE(err.str().find("the sender (-f) may not be empty"), std::string::npos) << err.str();
+  EXPECT_TRUE(net.sent.empty());
+}
+
+// An endless standard input that counts what is taken from it.
+class EndlessInput : public std::streambuf {
+ public:
+  size_t given = 0;
+
+ protected:
+  int_type underflow() override {
+    std::fill(std::begin(chunk_), std::end(chunk_), 'x');
+    setg(chunk_, chunk_, chunk_ + sizeof chunk_);
+    given += sizeof chunk_;
+    return 'x';
+  }
+
+ private:
+  char chunk_[64];
+};
+
+TEST_F(SendCommandTest, StandardInputIsReadOnlyAsFarAsOneMessageCanHold) {
+  EndlessInput endless;
+  std::istream input(&endless);
+  SendCommandEnv env{sys, codePage, sender, input, out, err};
+  EXPECT_EQ(RunSendCommand({"BOB"}, env), kSendExitFailed);
+  EXPECT_NE(err.str().find("message too long"), std::string::npos) << err.str();
+  EXPECT_LE(endless.given, 3 * 424 + 1 + 64u);  // never more than one chunk beyond the limit
+  EXPECT_TRUE(net.sent.empty());
+  // What fits is sent: 3 + 3 + 416 + 2 = 424 bytes.
+  err.str("");
+  EXPECT_EQ(Run({"BOB"}, std::string(416, 'y') + "\n"), kSendExitOk) << err.str();
+  ASSERT_EQ(net.sent.size(), 1u);
+  EXPECT_EQ(SentPayload(0).size(), 424u);
+}
+
+TEST_F(SendCommandTest, AZeroByteInTheInputIsRefused) {
+  EXPECT_EQ(Run({"BOB"}, std::string("before\0after", 12)), kSendExitUsage);
+  EXPECT_NE(err.str().find("zero byte"), std::string::npos) << err.str();
+  EXPECT_TRUE(net.sent.empty());
+}
+
+TEST_F(SendCommandTest, AnAddressIsAskedForItsComputerName) {
+  std::vector<Ipv4Address> asked;
+  computerNameAt = [&](Ipv4Address a) -> std::optional<std::string> {
+    asked.push_back(a);
+    if (a == Ipv4Address::FromOctets(198, 18, 0, 7)) return std::string("BOB");
+    return std::nullopt;
+  };
+  ASSERT_EQ(Run({"-m", "hi", "198.18.0.7"}), kSendExitOk);
+  EXPECT_EQ(SentPayload(0), std::string("PC1\0BOB\0hi", 10));  // the name, never the address
+  auto d = ParseNetbiosDatagram(net.sent.at(0).bytes);
+  EXPECT_EQ(d.datagram.destination, NetbiosName::FromName("BOB", 0));
+  // Nobody answers at this one: a clear message, exit 1, nothing sent.
+  EXPECT_EQ(Run({"-m", "hi", "198.18.78.11"}), kSendExitFailed);
+  EXPECT_EQ(err.str(), "vantrel-send: 198.18.78.11: no computer name answers at that address\n");
+  EXPECT_EQ(net.sent.size(), 1u);
+  EXPECT_EQ(asked.size(), 2u);
 }
 
 }  // namespace

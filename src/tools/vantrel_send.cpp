@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "directory/AnnouncedHost.h"
+#include "directory/AnnouncementTable.h"
 #include "directory/NetEnum.h"
 #include "directory/linux/RunningProgram.h"
 #include "directory/linux/SmbNetworkDirectory.h"
@@ -21,9 +22,12 @@
 #include "platform/linux/SqliteRegistry.h"
 #include "send/MessageSender.h"
 #include "send/SendCommand.h"
-#include "transport/NodeStatus.h"
 #include "settings/Profile.h"
+#include "transport/Announcer.h"
+#include "transport/BrowseListener.h"
+#include "transport/MailslotEndpoint.h"
 #include "transport/Messenger.h"
+#include "transport/NodeStatus.h"
 #include "transport/linux/NbnsIdentity.h"
 #include "transport/linux/NbnsNameCheck.h"
 
@@ -35,14 +39,50 @@ class StderrMessageBox : public vantrel::IMessageBox {
   void Show(std::string_view text) override { std::cerr << text << '\n'; }
 };
 
-// The computers that announce themselves, heard on UDP 138 for as long as
-// the enumeration lets them (a few seconds), when this process may bind the
-// port. Not yet: the announcement table and the browse listener come with
-// the browse announcements; until then vantrel-send lists what the master
-// browsers know and this computer. Returns null when nothing listens.
-std::unique_ptr<vantrel::IAnnouncementSource> StartAnnouncementListener(const vantrel::Identity&,
-                                                                        vantrel::INetwork&) {
-  return nullptr;
+// While vantrel-send enumerates by itself it listens for host announcements on
+// UDP 138, when it may bind the port (no receiving program, no nmbd here), and
+// asks the workgroup to announce itself; it announces nothing of its own.
+class AnnouncementListener final : public vantrel::IAnnouncementSource {
+ public:
+  AnnouncementListener(vantrel::INetwork& network, const vantrel::Identity& identity)
+      : endpoint_(network, identity), announcer_(network, identity, ListenOnly()) {
+    listener_.AddHandler(&table_);
+    listener_.AddHandler(&announcer_);
+    endpoint_.SetBrowseSink(&listener_);
+    table_.SetRequester([this] { announcer_.RequestAnnouncements(); });
+  }
+  ~AnnouncementListener() override {
+    announcer_.Stop();
+    endpoint_.CloseMessageSlot();
+  }
+
+  bool Open() {
+    if (endpoint_.OpenMessageSlot() != 1) return false;
+    announcer_.Start(endpoint_.Socket());
+    return true;
+  }
+
+  std::vector<vantrel::AnnouncedHost> AnnouncedHosts() override { return table_.AnnouncedHosts(); }
+  void RequestAnnouncements() override { table_.RequestAnnouncements(); }
+
+ private:
+  static vantrel::AnnouncerOptions ListenOnly() {
+    vantrel::AnnouncerOptions options;
+    options.announceSelf = false;
+    return options;
+  }
+
+  vantrel::MailslotEndpoint endpoint_;
+  vantrel::AnnouncementTable table_;
+  vantrel::BrowseListener listener_;
+  vantrel::Announcer announcer_;
+};
+
+std::unique_ptr<vantrel::IAnnouncementSource> StartAnnouncementListener(
+    const vantrel::Identity& identity, vantrel::INetwork& network) {
+  auto listener = std::make_unique<AnnouncementListener>(network, identity);
+  if (!listener->Open()) return nullptr;
+  return listener;
 }
 
 }  // namespace

@@ -56,7 +56,11 @@ void Announcer::Start(IUdpSocket* socket, bool ownThread) {
     socket_ = socket;
     count_ = 0;
     interval_ = IntervalAfter(0);
-    nextPeriodic_ = Now();  // the first announcement is due at once
+    // The first announcement is due at once.
+    if (options_.announceSelf)
+      nextPeriodic_ = Now();
+    else
+      nextPeriodic_.reset();
     answerAt_.reset();
     requestWanted_ = false;
   }
@@ -80,7 +84,7 @@ void Announcer::Stop() {
   }
   if (thread_.joinable()) thread_.join();
   // The timer thread is gone; the socket stays ours until we return.
-  Send({last});
+  if (options_.announceSelf) Send({last});
   std::lock_guard lock(mutex_);
   socket_ = nullptr;
 }
@@ -104,7 +108,7 @@ void Announcer::RequestAnnouncements() {
 }
 
 void Announcer::OnBrowseFrame(const BrowseFrame& frame, const BrowseDatagram& from) {
-  if (frame.kind != BrowseFrameKind::kAnnouncementRequest) return;
+  if (frame.kind != BrowseFrameKind::kAnnouncementRequest || !options_.announceSelf) return;
   std::lock_guard lock(mutex_);
   const NetbiosName to = from.destination.Canonical();
   if (!running_ || from.ownEcho || !to.Scope().empty() ||

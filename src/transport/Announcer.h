@@ -66,6 +66,9 @@ struct AnnouncerOptions {
   std::chrono::milliseconds minRequestGap{10000};
   std::function<Clock::time_point()> now;  // empty: the steady clock
   uint32_t seed = 0;                       // 0: a random seed
+  // false: a listener that only asks (vantrel-send): it sends announcement
+  // requests, but no host announcement of its own, no answer and no going down.
+  bool announceSelf = true;
 };
 
 struct AnnouncerCounters {

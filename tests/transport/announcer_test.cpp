@@ -271,6 +271,24 @@ TEST_F(AnnouncerTest, StopAnnouncesGoingDownOnce) {
   EXPECT_TRUE(Frames().empty());
 }
 
+TEST_F(AnnouncerTest, AListenerOnlyAsksAndNeverAnnouncesItself) {
+  // vantrel-send listening while it enumerates: the computer's real program
+  // may run elsewhere in the workgroup under the same name, and must not be
+  // announced for, answered for or taken off the lists by it.
+  AnnouncerOptions o = Options();
+  o.announceSelf = false;
+  Announcer a(net, identity, o);
+  a.Start(socket.get(), false);
+  a.OnBrowseFrame(Request(), RequestTo(NetbiosName::FromName("lab", 0x00)));
+  a.RequestAnnouncements();
+  RunUntil(a, start + 30min);
+  a.Stop();
+  std::vector<Sent> sent = Frames();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].data, AnnounceRequest("PC1"));
+  EXPECT_EQ(a.Counters().announcements, 0u);
+}
+
 TEST_F(AnnouncerTest, NoInterfaceOrRefusedSendsAreCounted) {
   Announcer a(net, identity, Options());
   a.Start(socket.get(), false);

@@ -1,0 +1,208 @@
+#include "directory/qt/UserInfoDlg.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <algorithm>
+
+#include "directory/AddressBookStore.h"
+#include "directory/NetworkList.h"
+#include "directory/qt/NetworkRefresh.h"
+#include "directory/qt/SearchAnimation.h"
+#include "directory/qt/UserInfoGrid.h"
+#include "platform/MessageBox.h"
+#include "res/Dialogs.h"
+#include "res/ResourceIds.h"
+#include "ui/DialogBuilder.h"
+#include "ui/MessageBox.h"
+
+namespace vantrel {
+namespace {
+
+// The buttons that wait while the network is enumerated; Cancel never does.
+constexpr int kBusyButtons[] = {res::IDC_USER_INFO_OK, res::IDC_REFRESH};
+
+// Case-insensitive byte order of computer entries: A-Z compare as a-z, other
+// bytes by their unsigned value.
+bool LessNoCase(const std::string& a, const std::string& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    auto fold = [](char c) {
+      const auto u = static_cast<unsigned char>(c);
+      return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+    };
+    return fold(x) < fold(y);
+  });
+}
+
+// Sorts each run of computer entries of the list; domain entries keep their
+// places, so the place where a stored computer was inserted does not show.
+void SortComputersInDomains(NetworkNameList& list) {
+  auto run = list.begin();
+  while (run != list.end()) {
+    if (!IsComputerEntry(*run)) {
+      ++run;
+      continue;
+    }
+    auto end =
+        std::find_if(run, list.end(), [](const std::string& e) { return !IsComputerEntry(e); });
+    std::stable_sort(run, end, LessNoCase);
+    run = end;
+  }
+}
+
+}  // namespace
+
+CUserInfoDlg::CUserInfoDlg(NetworkRefresh& refresh, IRegistry& registry, QWidget* owner,
+                           const ui::TextCodec* codec, IMessageBox* messageBox)
+    : CResizableDlg(res::kUserInfoDialog, owner),
+      refresh_(refresh),
+      profile_(registry),
+      codec_(codec),
+      messageBox_(messageBox) {
+  // The grid takes the place of frame 1031, which only marks where it goes.
+  grid_ = new CUserInfoGrid(built().client, codec_);
+  if (QWidget* place = ui::FindControlWidget(this, res::IDC_GRID_PLACE)) {
+    grid_->setGeometry(place->geometry());
+    place->hide();
+    // First in the tab order, before OK.
+    QWidget::setTabOrder(grid_, ui::FindControlWidget(this, res::IDC_USER_INFO_OK));
+  }
+  grid_->show();
+
+  animation_ =
+      std::make_unique<SearchAnimation>(ui::FindControl<QLabel>(this, res::IDC_SEARCH_ANIMATION));
+
+  auto button = [this](int id) { return ui::FindControl<QPushButton>(this, id); };
+  connect(button(res::IDC_USER_INFO_OK), &QPushButton::clicked, this, &CUserInfoDlg::OnOk);
+  connect(button(res::IDCANCEL), &QPushButton::clicked, this, &QDialog::reject);
+  connect(button(res::IDC_REFRESH), &QPushButton::clicked, this, &CUserInfoDlg::OnRefresh);
+  connect(&refresh_, &NetworkRefresh::finished, this, &CUserInfoDlg::OnRefreshFinished);
+}
+
+CUserInfoDlg::~CUserInfoDlg() = default;
+
+void CUserInfoDlg::showEvent(QShowEvent* event) {
+  CResizableDlg::showEvent(event);
+  // The first filling, once the dialog is on the screen.
+  if (firstShow_ && !refreshPosted_) {
+    refreshPosted_ = true;
+    QMetaObject::invokeMethod(this, &CUserInfoDlg::OnRefresh, Qt::QueuedConnection);
+  }
+}
+
+void CUserInfoDlg::RepositionControls(int dx, int dy) {
+  // The buttons and the animation follow the right edge; the grid stretches.
+  for (int id :
+       {res::IDC_USER_INFO_OK, res::IDCANCEL, res::IDC_REFRESH, res::IDC_SEARCH_ANIMATION}) {
+    MoveControl(dx, 0, id);
+  }
+  GrowControl(dx, dy, grid_);
+}
+
+void CUserInfoDlg::OnRefresh() {
+  if (waiting_) return;
+  if (firstShow_) {
+    // The first filling uses the cache when it has something.
+    firstShow_ = false;
+    Fill();
+    return;
+  }
+  StartRefresh();
+}
+
+void CUserInfoDlg::Fill() {
+  if (waiting_) return;
+  if (refresh_.cache().empty()) {
+    StartRefresh();
+    return;
+  }
+  FillFromCache();
+}
+
+void CUserInfoDlg::StartRefresh() {
+  // What is typed but not yet stored is dropped with the refill anyway.
+  grid_->DropOpenEdit();
+  waiting_ = true;
+  SetBusy(true);
+  refresh_.Start();  // or wait for the one that runs
+}
+
+void CUserInfoDlg::OnRefreshFinished() {
+  if (!waiting_) return;  // someone else's enumeration: the grid keeps its rows
+  waiting_ = false;
+  SetBusy(false);
+  // Filled whatever the enumeration found, an empty network included.
+  FillFromCache();
+}
+
+void CUserInfoDlg::SetBusy(bool busy) {
+  if (busy) {
+    setCursor(Qt::BusyCursor);
+    animation_->Play();
+  } else {
+    animation_->Stop();
+    unsetCursor();
+  }
+  for (int id : kBusyButtons) {
+    if (auto* b = ui::FindControl<QPushButton>(this, id)) b->setEnabled(!busy);
+  }
+  grid_->setEnabled(!busy);
+}
+
+void CUserInfoDlg::FillFromCache() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  animation_->Play();
+  grid_->ClearRows();
+
+  ui::TreeGridNode* root =
+      grid_->InsertRootRow(CUserInfoGrid::MakeRow(kRootText, CUserInfoGrid::kImageNetwork));
+  if (root) {
+    // The cache with the computers the book remembers and the network does
+    // not show; the cache itself stays as it is.
+    NetworkNameList working;
+    if (MergeStoredComputers(profile_, working, refresh_.cache().Entries()))
+      SortComputersInDomains(working);
+    ui::TreeGridNode* domain = root;  // computers before every domain: under the root
+    for (std::string& entry : working) {
+      if (!IsComputerEntry(entry)) {
+        domain =
+            grid_->InsertChildRow(root, CUserInfoGrid::MakeRow(entry, CUserInfoGrid::kImageDomain),
+                                  /*show=*/false);
+        continue;
+      }
+      std::string label(ComputerLabel(entry));
+      if (label.empty()) continue;  // nothing to name it by
+      grid_->InsertChildRow(domain,
+                            CUserInfoGrid::MakeRow(std::move(label), CUserInfoGrid::kImageComputer),
+                            /*show=*/false);
+    }
+    int last = 0;
+    grid_->ExpandAllBelow(root, &last);
+    LoadAddressBookCells(profile_, *grid_);
+  }
+  ++fills_;
+
+  animation_->Stop();
+  QApplication::restoreOverrideCursor();
+}
+
+void CUserInfoDlg::OnOk() {
+  if (waiting_) return;
+  // Clicking OK takes the focus from an open edit, which stores it; OK pressed
+  // in another way must not lose what was typed either.
+  grid_->EndOpenEdit();
+  if (!SaveAddressBook(profile_, *grid_)) {
+    const QString text = QString::fromLatin1(kSaveFailedText);
+    if (messageBox_) {
+      messageBox_->Show(text.toStdString());
+    } else {
+      ui::ShowMessageBox(text, this);
+    }
+    return;
+  }
+  accept();
+}
+
+}  // namespace vantrel

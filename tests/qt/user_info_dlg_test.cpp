@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QUuid>
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -28,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "app/qt/MessengerApp.h"
 #include "directory/AddressBook.h"
 #include "directory/AddressBookStore.h"
 #include "directory/qt/BlackListDlg.h"
@@ -37,9 +39,12 @@
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeSystem.h"
 #include "platform/linux/IconvCodePage.h"
+#include "receive/qt/ReceiveDlg.h"
 #include "res/ResourceIds.h"
 #include "res/Resources.h"
 #include "settings/Profile.h"
+#include "transport/Datagram.h"
+#include "transport/MessageRecord.h"
 #include "ui/CellEdit.h"
 #include "ui/DialogBuilder.h"
 #include "ui/TextCodec.h"
@@ -574,6 +579,96 @@ TEST_F(UserInfoDlgTest, EnlargingGrowsTheGridAndMovesTheButtonsNeverSmallerThanA
   dlg->resize(opening - QSize(40, 40));
   ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->size() == opening; }, 2000));
   EXPECT_EQ(Grid()->geometry(), grid);
+}
+
+// ---- As the application wires it ---------------------------------------------------
+
+TEST(UserInfoAppTest, TheReceiveWindowOpensItAndTheNextMessageFollowsTheBook) {
+  res::InitResources();
+  fakes::FakeRegistry reg;
+  fakes::FakeSystemInfo system;
+  system.computerName = "ALICE";
+  fakes::RecordingMessageBox boxes;
+  linux::IconvCodePage codePage;
+  ui::TrayOwner trayOwner;
+  ui::QuitFlag quit;
+  std::vector<MessageRecord> arriving;
+  std::vector<std::string> answers;
+  std::atomic<int> enumerations{0};
+  bool held = false;
+
+  app::AppServices s;
+  s.registry = &reg;
+  s.system = &system;
+  s.messageBox = &boxes;
+  s.codePage = &codePage;
+  s.openMessageSlot = [&held] {
+    held = true;
+    return app::SlotOpenResult::kOpened;
+  };
+  s.slotHeld = [&held] { return held; };
+  s.readMessageSlot = [&arriving](std::vector<MessageRecord>& list, int) {
+    for (auto& r : arriving) list.push_back(std::move(r));
+    arriving.clear();
+    return 1;
+  };
+  s.sendDatagram = [&answers](std::string_view sender, std::string_view receiver,
+                              std::string_view) {
+    answers.push_back(std::string(sender) + ">" + std::string(receiver));
+    return 1;
+  };
+  s.refreshNetworkList = [&enumerations](bool) {
+    ++enumerations;
+    return NetworkNameList{"LANFOLK", "\\ALICE", "\\BOB", "\\CAROL"};
+  };
+  s.instanceName =
+      QStringLiteral("TessivaneUserInfoTest-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
+  s.trayAvailable = [] { return true; };
+  s.trayOwner = &trayOwner;
+  s.quit = &quit;
+  app::MessengerApp messenger(std::move(s));
+  ASSERT_TRUE(messenger.InitInstance());
+  CReceiveDlg* receive = messenger.receiveWindow();
+  ASSERT_NE(receive, nullptr);
+  ASSERT_TRUE(receive->isCommandEnabled(res::ID_OPTION_USER_INFO));
+
+  // User Info over the (hidden) receive window: BOB black-listed for pop-ups
+  // and answers of person-to-person messages, CAROL called "buddy".
+  bool ran = false;
+  QTimer::singleShot(0, [&] {
+    auto* dlg = qobject_cast<CUserInfoDlg*>(QApplication::activeModalWidget());
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(dlg->parentWidget(), receive);
+    ASSERT_TRUE(
+        QTest::qWaitFor([dlg] { return !dlg->isRefreshing() && dlg->fillCount() == 1; }, 5000));
+    CUserInfoGrid* grid = dlg->grid();
+    ASSERT_EQ(grid->ComputerCount(0), 3u);
+    grid->SetAliasCell(0, 2, "buddy");
+    grid->SetBlackListCell(0, 1, std::to_string(BL_NO_RESPONSE_P2P | BL_NO_POPUP_P2P));
+    ran = true;
+    ui::FindControl<QPushButton>(dlg, res::IDC_USER_INFO_OK)->click();
+  });
+  EXPECT_TRUE(receive->OnCommand(res::ID_OPTION_USER_INFO));  // the modal loop
+  ASSERT_TRUE(ran);
+  EXPECT_EQ(enumerations, 1);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  const Profile profile(reg);
+  EXPECT_EQ(ResolveAlias(profile, "buddy"), "CAROL");
+
+  // BOB's message is stored without popping the window up or an answer;
+  // CAROL's pops it up and is answered.
+  arriving.push_back(MessageRecord::FromDatagram(BuildMessengerDatagram("BOB", "ALICE", "hi"),
+                                                 "2003-10-20 09:05:07"));
+  receive->OnPoll();
+  EXPECT_EQ(receive->store().total(), 1u);
+  EXPECT_FALSE(receive->isVisible());
+  EXPECT_TRUE(answers.empty());
+  arriving.push_back(MessageRecord::FromDatagram(BuildMessengerDatagram("CAROL", "ALICE", "yo"),
+                                                 "2003-10-20 09:05:08"));
+  receive->OnPoll();
+  EXPECT_EQ(receive->store().total(), 2u);
+  EXPECT_TRUE(receive->isVisible());
+  EXPECT_EQ(answers, std::vector<std::string>{"~ALICE>CAROL"});
 }
 
 }  // namespace

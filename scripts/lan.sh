@@ -11,6 +11,8 @@
 #                                LINE ("wins support = yes") is added to its [global]
 #   lan.sh smbd A                start Samba's smbd on host A with the smb.conf of "lan.sh nmbd A"
 #                                (so it serves the browse list nmbd keeps, over SMB1 too)
+#   lan.sh master A WORKGROUP [SECONDS]
+#                                wait until host A is the local master browser of WORKGROUP
 #   lan.sh down                  stop everything started on the LAN and remove it (idempotent)
 #   lan.sh gc [PREFIX]           remove LANs (whose names start with PREFIX) whose owner
 #                                process has gone
@@ -226,6 +228,20 @@ cmd_smbd() {
   echo "$dir/smb.conf"
 }
 
+# Waits until a broadcast query for WORKGROUP<1d> (the local master browser) names host A.
+cmd_master() {
+  [ $# -ge 2 ] || die "usage: lan.sh master HOST WORKGROUP [SECONDS]"
+  local h="$1" wg="$2" seconds="${3:-60}" addr n=0
+  addr=$(host_addr "$h")
+  valid_name "$wg" || die "bad workgroup '$wg'"
+  until ip netns exec "$(ns_of "$h")" nmblookup -s "$STATE/samba-$h/smb.conf" \
+      -B "$NET_PREFIX.255" -M -- "$wg" 2>/dev/null | grep -q "^$addr $wg<1d>"; do
+    n=$((n + 1))
+    [ $n -lt $((seconds * 2)) ] || die "$h did not become the master browser of $wg in ${seconds}s"
+    sleep 0.5
+  done
+}
+
 # True once nmbd answers broadcast queries for its own name and its workgroup.
 nmbd_has_names() {
   local h="$1" wg="$2" dir="$3" addr name
@@ -294,6 +310,7 @@ main() {
     hosts) cmd_hosts ;;
     nmbd) cmd_nmbd "$@" ;;
     smbd) cmd_smbd "$@" ;;
+    master) cmd_master "$@" ;;
     down) cmd_down ;;
     gc) cmd_gc "$@" ;;
     *) die "unknown command '$cmd'" ;;

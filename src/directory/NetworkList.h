@@ -22,6 +22,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,5 +58,27 @@ class NetworkListCache {
   NetworkNameList entries_;
   uint64_t generation_ = 0;
 };
+
+// The running program's answer to a list request on its local socket (what
+// "vantrel-send --list" asks):
+//
+//   "LIST " COUNT "\n"   the mark; COUNT in decimal digits (1 to 6 of them)
+//   entry 0x00           COUNT times: each entry of the list, in order,
+//                        followed by a zero byte; nothing after the last
+//
+// An entry holds at most kMaxNetworkEntry bytes and no zero byte; COUNT is
+// at most kMaxListReplyEntries. A reply that breaks any of this, or is cut
+// short anywhere, is refused whole (nullopt): the asker then enumerates by
+// itself.
+inline constexpr std::string_view kListRequest = "List\n";
+inline constexpr std::string_view kListReplyMark = "LIST ";
+inline constexpr size_t kMaxListReplyEntries = 65536;
+inline constexpr size_t kMaxListReplyBytes =
+    kListReplyMark.size() + 7 + kMaxListReplyEntries * (kMaxNetworkEntry + 1);
+
+// Entries longer than kMaxNetworkEntry are cut, and only the first
+// kMaxListReplyEntries are sent; a zero byte in an entry ends it.
+std::string EncodeNetworkListReply(const NetworkNameList& list);
+std::optional<NetworkNameList> DecodeNetworkListReply(std::span<const uint8_t> reply);
 
 }  // namespace vantrel

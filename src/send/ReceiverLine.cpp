@@ -38,7 +38,9 @@ std::vector<std::string> ExpandReceiverLine(std::string_view trimmedLine,
   if (trimmedLine != kAllGroupsLine) return SplitReceivers(trimmedLine);
   std::vector<std::string> names;
   if (!directory) return names;
-  for (std::string& domain : directory->EnumDomains()) {
+  CNetEnum netEnum(*directory);
+  netEnum.EnumDomains();
+  for (std::string& domain : netEnum.TakeList()) {
     if (!domain.empty()) names.push_back(std::move(domain));
   }
   return names;

@@ -26,8 +26,9 @@ std::string TrimBlanks(std::string_view line);
 std::vector<std::string> SplitReceivers(std::string_view line);
 
 // The names a trimmed receiver line sends to. The line ".." becomes every
-// domain and workgroup that the directory finds, in the order found (each one
-// receiver, even when its name holds a blank; empty names are left out); any
+// domain and workgroup that CNetEnum::EnumDomains finds through the
+// directory, in the order found (each one receiver, even when its name holds
+// a blank; empty names are left out); any
 // other line is split with SplitReceivers. The directory is asked only for
 // "..", and a null directory finds nothing.
 std::vector<std::string> ExpandReceiverLine(std::string_view trimmedLine,

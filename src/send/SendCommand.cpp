@@ -5,6 +5,8 @@
 #include <optional>
 #include <ostream>
 
+#include "send/ReceiverLine.h"
+
 namespace vantrel {
 namespace {
 
@@ -13,6 +15,7 @@ struct Parsed {
   std::optional<std::string> text;
   bool raw = false;
   bool help = false;
+  bool list = false;
   std::vector<std::string> names;
   std::string error;  // non-empty: usage error
 };
@@ -56,6 +59,8 @@ Parsed Parse(const std::vector<std::string>& args) {
       p.help = true;
     } else if (a == "-r" || a == "--raw") {
       p.raw = true;
+    } else if (a == "-l" || a == "--list") {
+      p.list = true;
     } else if (value("-f", "--from", &p.sender) || value("-m", "--message", &p.text)) {
       // taken
     } else {
@@ -63,7 +68,11 @@ Parsed Parse(const std::vector<std::string>& args) {
     }
     if (!p.error.empty()) return p;
   }
-  if (!p.help && p.names.empty()) p.error = "no receiver name given";
+  if (p.list && !p.help && (!p.names.empty() || p.text || p.sender)) {
+    p.error = "--list takes no NAME, -f or -m";
+  } else if (!p.help && !p.list && p.names.empty()) {
+    p.error = "no receiver name given";
+  }
   return p;
 }
 
@@ -71,19 +80,32 @@ Parsed Parse(const std::vector<std::string>& args) {
 
 std::string SendCommandUsage() {
   return "Usage: vantrel-send [-f SENDER] [-m TEXT] [-r] NAME...\n"
+         "       vantrel-send [-r] --list\n"
          "Sends a Messenger message to the mailslot messngr of each NAME (a computer,\n"
          "an alias of the address book, or a workgroup or domain for all its computers).\n"
+         "The only NAME \"..\" sends to every workgroup and domain of the network.\n"
          "\n"
          "  -f, --from=SENDER    sender name (default: this computer's name)\n"
          "  -m, --message=TEXT   the text (default: standard input, one trailing\n"
          "                       line break removed)\n"
          "  -r, --raw            sender, names and text are already in the system\n"
          "                       code page; do not convert them from UTF-8\n"
+         "  -l, --list           print the network's workgroups and their computers\n"
+         "                       (those Vantrel shows, when it runs for this user)\n"
          "  -h, --help           show this help\n"
          "\n"
          "Exit status: 0 when the last NAME was sent to, 1 when that failed,\n"
          "2 on a usage error. A message (sender, name, text and two zero bytes)\n"
          "may hold at most 424 bytes.\n";
+}
+
+std::string ListLine(std::string_view entry) {
+  std::string line = IsComputerEntry(entry) ? "    " : "";
+  for (char c : entry) {
+    const auto u = static_cast<unsigned char>(c);
+    line += (u < 0x20 || u == 0x7F) ? '?' : c;
+  }
+  return line;
 }
 
 std::string MessengerLineBreaks(std::string text, bool stripTrailing) {
@@ -119,6 +141,37 @@ int RunSendCommand(const std::vector<std::string>& args, SendCommandEnv& env) {
     return p.raw ? bytes : env.codePage.ToUtf8(cp, bytes).utf8;
   };
 
+  if (p.list) {
+    std::optional<NetworkNameList> list;
+    if (env.askRunningProgram) list = env.askRunningProgram();
+    if (!list && env.enumerateNetwork) list = env.enumerateNetwork();
+    if (list) {
+      for (const std::string& entry : *list) env.out << ListLine(show(entry)) << '\n';
+    }
+    env.out.flush();
+    return kSendExitOk;
+  }
+
+  // Each receiver in the code page, and as the user reads it.
+  struct Receiver {
+    std::string bytes;
+    std::string shown;
+  };
+  std::vector<Receiver> receivers;
+  if (p.names.size() == 1 && p.names[0] == kAllGroupsLine) {
+    INetworkDirectory* directory = env.directory ? env.directory() : nullptr;
+    for (std::string& group : ExpandReceiverLine(kAllGroupsLine, directory)) {
+      std::string shown = show(group);
+      receivers.push_back({std::move(group), std::move(shown)});
+    }
+    if (receivers.empty()) {
+      env.err << "vantrel-send: ..: no workgroup or domain found\n";
+      return kSendExitFailed;
+    }
+  } else {
+    for (const std::string& nameUtf8 : p.names) receivers.push_back({encode(nameUtf8), nameUtf8});
+  }
+
   std::string text;
   if (p.text) {
     text = MessengerLineBreaks(*p.text, false);
@@ -130,8 +183,9 @@ int RunSendCommand(const std::vector<std::string>& args, SendCommandEnv& env) {
   std::string sender = p.sender ? encode(*p.sender) : env.system.ComputerName();
 
   int status = kSendExitFailed;
-  for (const std::string& nameUtf8 : p.names) {
-    std::string name = encode(nameUtf8);
+  for (const Receiver& receiver : receivers) {
+    const std::string& name = receiver.bytes;
+    const std::string& nameUtf8 = receiver.shown;
     if (env.sender.SendMessengerDatagram(sender, name, text) != 0) {
       status = kSendExitOk;
       continue;

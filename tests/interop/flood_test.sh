@@ -110,8 +110,14 @@ for _ in 1 2 3 4; do ask_summary; sleep 1; done
 after=$(peak)
 grown=$(((after - before) / 1024))
 echo "peak memory: $((before / 1024)) MiB before, $((after / 1024)) MiB after 8,000 x 60 KB; $(grep '^summary: ' "$WORK/alice.out" | tail -n1)"
-[ "$grown" -lt 64 ] || fail "peak memory grew by $grown MiB"
-pass "peak memory grew by $grown MiB under 480 MB of datagrams"
+if [ "${VANTREL_SANITIZED:-0}" = 1 ]; then
+  # AddressSanitizer holds freed blocks in its quarantine (256 MiB by default) and adds its
+  # shadow memory: the figure is the sanitizer's, the ceiling is checked in the normal build.
+  pass "peak memory grew by $grown MiB under 480 MB of datagrams (sanitizer build: not held to the ceiling)"
+else
+  [ "$grown" -lt 64 ] || fail "peak memory grew by $grown MiB"
+  pass "peak memory grew by $grown MiB under 480 MB of datagrams"
+fi
 
 echo exit >&3
 wait_exit "$DRIVER" 30

@@ -12,8 +12,12 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QUuid>
+#include <atomic>
+#include <thread>
 
 #include "app/qt/SingleInstance.h"
+#include "directory/linux/RunningProgram.h"
+#include "fakes/FakeNetworkDirectory.h"
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeSystem.h"
 #include "platform/linux/IconvCodePage.h"
@@ -124,6 +128,38 @@ TEST_F(MessengerAppTest, ResponseFillsTheRealSendDialog) {
   auto* receiver = ui::FindControl<QLineEdit>(send, res::IDC_RECEIVER);
   ASSERT_NE(receiver, nullptr);
   EXPECT_EQ(receiver->text(), QString::fromUtf8("J\u00dcRGEN"));  // decoded, mark removed
+}
+
+// vantrel-send --list asks the running program: it answers with a fresh
+// refresh of its directory, computers sorted as in the Select Receiver dialog.
+TEST_F(MessengerAppTest, TheReceivingCopyAnswersAListRequestWithAFreshRefresh) {
+  fakes::FakeNetworkDirectory network;
+  network.top = {fakes::Provider(
+      "SMB",
+      {fakes::Domain("LAB", {fakes::Server("SAMBA", "Lab file server"), fakes::Server("carl")})})};
+  AppServices s = Services();
+  s.directory = &network;
+  MessengerApp app(std::move(s));
+  ASSERT_TRUE(app.InitInstance());
+
+  auto ask = [&] {
+    std::optional<NetworkNameList> answer;
+    std::atomic<bool> done{false};
+    std::thread client([&] {
+      answer = linux::AskRunningProgramForList(linux::LocalServerPath(name.toStdString()),
+                                               std::chrono::milliseconds(5000));
+      done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 7000));
+    client.join();
+    return answer;
+  };
+  EXPECT_EQ(ask(), (NetworkNameList{"LAB", "\\\\carl", "\\\\SAMBA Lab file server"}));
+  EXPECT_EQ(network.sessions, 1);
+  network.top[0].children.push_back(fakes::Domain("HOME"));  // each request refreshes
+  EXPECT_EQ(ask(), (NetworkNameList{"LAB", "\\\\carl", "\\\\SAMBA Lab file server", "HOME"}));
+  EXPECT_EQ(network.sessions, 2);
+  EXPECT_FALSE(app.receiveWindow()->isVisible());  // the window stays where it was
 }
 
 TEST_F(MessengerAppTest, AnotherReceiverMeansSenderOnlyWithTheBox) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "directory/NetEnum.h"
+#include "fakes/FakeNetworkDirectory.h"
 #include "platform/linux/IconvCodePage.h"
 #include "res/ResourceIds.h"
 #include "send/SendQueue.h"
@@ -35,10 +36,15 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-class ListedDirectory : public INetworkDirectory {
+// A network whose one provider lists the domains.
+class ListedDirectory : public fakes::FakeNetworkDirectory {
  public:
   std::vector<std::string> domains;
-  std::vector<std::string> EnumDomains() override { return domains; }
+  std::unique_ptr<INetworkSession> OpenSession() override {
+    top = {fakes::Provider("SMB")};
+    for (const std::string& d : domains) top[0].children.push_back(fakes::Domain(d));
+    return FakeNetworkDirectory::OpenSession();
+  }
 };
 
 class SendDlgTest : public ::testing::Test {

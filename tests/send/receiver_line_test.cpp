@@ -6,23 +6,28 @@
 #include <vector>
 
 #include "directory/NetEnum.h"
+#include "fakes/FakeNetworkDirectory.h"
 
 namespace vantrel {
 namespace {
 
 using Names = std::vector<std::string>;
 
-class ListedDirectory : public INetworkDirectory {
+// A network whose one provider lists the given domains (each holding a
+// computer, which ".." must not pick up).
+class ListedDirectory : public fakes::FakeNetworkDirectory {
  public:
-  explicit ListedDirectory(Names domains) : domains_(std::move(domains)) {}
-  Names EnumDomains() override {
+  explicit ListedDirectory(const Names& domains) {
+    top = {fakes::Provider("SMB")};
+    for (const std::string& d : domains) {
+      top[0].children.push_back(fakes::Domain(d, {fakes::Server("PC-" + d)}));
+    }
+  }
+  std::unique_ptr<INetworkSession> OpenSession() override {
     ++calls;
-    return domains_;
+    return FakeNetworkDirectory::OpenSession();
   }
   int calls = 0;
-
- private:
-  Names domains_;
 };
 
 TEST(ReceiverLine, TrimBlanksRemovesOuterBlanksAndTabsOnly) {

@@ -4,6 +4,7 @@
 #include <map>
 #include <sstream>
 
+#include "fakes/FakeNetworkDirectory.h"
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeSystem.h"
 #include "platform/linux/IconvCodePage.h"
@@ -52,6 +53,18 @@ class SendCommandTest : public ::testing::Test {
   int Run(std::vector<std::string> args, std::string input = "") {
     in.str(input);
     SendCommandEnv env{sys, codePage, sender, in, out, err};
+    env.askRunningProgram = [this] {
+      asked.push_back("program");
+      return runningList;
+    };
+    env.enumerateNetwork = [this] {
+      asked.push_back("enumerate");
+      return RefreshNetworkList(network, false);
+    };
+    env.directory = [this] {
+      asked.push_back("directory");
+      return &network;
+    };
     return RunSendCommand(args, env);
   }
 
@@ -69,6 +82,9 @@ class SendCommandTest : public ::testing::Test {
   Identity identity;
   Messenger messenger;
   MessageSender sender;
+  std::optional<NetworkNameList> runningList;
+  fakes::FakeNetworkDirectory network;
+  std::vector<std::string> asked;
 };
 
 TEST_F(SendCommandTest, UsageErrorsSendNothing) {
@@ -122,6 +138,55 @@ TEST_F(SendCommandTest, TooLongIsRefusedWithItsSize) {
   EXPECT_EQ(Run({"-m", std::string(420, 'x'), "BOB"}), kSendExitFailed);
   EXPECT_EQ(err.str(), "vantrel-send: BOB: message too long (428 bytes; at most 424)\n");
   EXPECT_TRUE(net.sent.empty());
+}
+
+}  // namespace
+}  // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+TEST_F(SendCommandTest, ListPrintsTheRunningProgramsListElseEnumeratesItself) {
+  runningList = NetworkNameList{"LAB", "\\\\SAMBA Lab file server", "\\\\K\xD6NIG B\xFCro", "HOME"};
+  ASSERT_EQ(Run({"--list"}), kSendExitOk);
+  EXPECT_EQ(out.str(),
+            "LAB\n    \\\\SAMBA Lab file server\n    \\\\K\xC3\x96NIG B\xC3\xBCro\nHOME\n");
+  EXPECT_EQ(asked, (std::vector<std::string>{"program"}));
+
+  out.str("");
+  asked.clear();
+  runningList.reset();  // nobody answered: enumerate here
+  network.top = {fakes::Provider(
+      "SMB", {fakes::Domain("WG", {fakes::Server("b"), fakes::Server("A", "x\ny")})})};
+  ASSERT_EQ(Run({"-r", "-l"}), kSendExitOk);
+  EXPECT_EQ(out.str(), "WG\n    \\\\A x?y\n    \\\\b\n");  // a line break cannot split a line
+  EXPECT_EQ(asked, (std::vector<std::string>{"program", "enumerate"}));
+
+  EXPECT_EQ(Run({"--list", "BOB"}), kSendExitUsage);
+  EXPECT_EQ(Run({"--list", "-m", "hi"}), kSendExitUsage);
+  EXPECT_TRUE(net.sent.empty());
+}
+
+TEST_F(SendCommandTest, DotDotAloneSendsToEveryWorkgroupFound) {
+  check.known["WORKGROUP"] = Ipv4Address::FromOctets(198, 18, 0, 255);
+  check.known["LAB"] = Ipv4Address::FromOctets(198, 18, 0, 255);
+  network.top = {fakes::Provider(
+      "SMB", {fakes::Domain("WORKGROUP", {fakes::Server("PC1")}), fakes::Domain("LAB")})};
+  ASSERT_EQ(Run({"-m", "all", ".."}), kSendExitOk);
+  ASSERT_EQ(net.sent.size(), 2u);
+  EXPECT_EQ(SentPayload(0), std::string("PC1\0WORKGROUP\0all", 17));
+  EXPECT_EQ(SentPayload(1), std::string("PC1\0LAB\0all", 11));
+
+  // ".." among other names is a name like any other.
+  asked.clear();
+  EXPECT_EQ(Run({"-m", "x", "..", "BOB"}), kSendExitOk);
+  EXPECT_TRUE(asked.empty());
+  EXPECT_EQ(net.sent.size(), 3u);
+
+  network.top.clear();  // nothing found: nothing sent, and said so
+  EXPECT_EQ(Run({"-m", "all", ".."}), kSendExitFailed);
+  EXPECT_NE(err.str().find("..: no workgroup or domain found"), std::string::npos);
+  EXPECT_EQ(net.sent.size(), 3u);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "app/qt/LinuxPlatform.h"
 
+#include "directory/NetEnum.h"
+
 #include <QApplication>
 
 #include "platform/AsciiCase.h"
@@ -36,6 +38,13 @@ AnnouncerOptions Announcing(linux::LinuxSystemInfo& system, ICodePage& codePage)
   }
 }
 
+linux::SmbBrowseOptions BrowseOptions(const Identity& identity, uint32_t codePage) {
+  linux::SmbBrowseOptions options;
+  options.codePage = codePage;
+  options.localHost = {identity.workgroup, identity.computerName, ""};
+  return options;
+}
+
 }  // namespace
 
 LinuxPlatform::LinuxPlatform()
@@ -50,6 +59,7 @@ LinuxPlatform::LinuxPlatform()
       slotReader_(mailslot_, system_, box_),
       messenger_(*nameCheck_, network_, identity_, &mailslot_),
       sender_(profile_, messenger_, box_, codePage_, system_.AnsiCodePage()),
+      directory_(codePage_, &announcements_, BrowseOptions(identity_, system_.AnsiCodePage())),
       answerGate_(
           AnswerGate::Clock::now,
           [this](std::string_view name) { return EqualsIgnoringAsciiCase(name, identity_.workgroup); }),
@@ -157,12 +167,8 @@ AppServices LinuxPlatform::Services() {
   };
   s.directory = &directory_;
   s.announcements = &announcements_;
-  // Until the network can be browsed: the domains and workgroups the
-  // directory knows, without computers.
-  s.refreshNetworkList = [this](bool) {
-    NetworkNameList list;
-    for (std::string& domain : directory_.EnumDomains()) list.push_back(std::move(domain));
-    return list;
+  s.refreshNetworkList = [this](bool popupCaptureMode) {
+    return RefreshNetworkList(directory_, popupCaptureMode);
   };
   s.hook = &hook_;
   s.startReceiving = [this] { StartResponder(); };

@@ -4,10 +4,12 @@
 // configuration and the locale, code-page conversion, the network, the local
 // mailslot and its reader, the name check, the sender of datagrams with its
 // background queue, the NetBIOS name responder, the session listener that
-// takes messages sent over the NetBIOS session service, and browsing by
-// announcement: the browse listener on the mailslot's reader, the table of
-// announced computers, and our own announcer (running only while we hold UDP
-// 138 and answer for this host's names).
+// takes messages sent over the NetBIOS session service, browsing by
+// announcement (the browse listener on the mailslot's reader, the table of
+// announced computers, and our own announcer, running only while we hold UDP
+// 138 and answer for this host's names), and the network directory (browse
+// lists through libsmbclient merged with the announced computers, with this
+// computer in its workgroup).
 
 #include <memory>
 #include <string>
@@ -15,6 +17,7 @@
 #include "app/qt/MessengerApp.h"
 #include "directory/AnnouncementTable.h"
 #include "directory/NetEnum.h"
+#include "directory/linux/SmbNetworkDirectory.h"
 #include "platform/linux/IconvCodePage.h"
 #include "platform/linux/LinuxNetwork.h"
 #include "platform/linux/LinuxSystemInfo.h"
@@ -81,7 +84,9 @@ class LinuxPlatform {
   SlotReader slotReader_;
   Messenger messenger_;
   MessageSender sender_;
-  NullNetworkDirectory directory_;
+  // Its sessions run on whatever thread enumerates (the send queue for "..",
+  // a worker for a list request), each within its time limit.
+  linux::SmbNetworkDirectory directory_;
   NoHookLibrary hook_;
   AnswerGate answerGate_;
   linux::NbnsResponderService responder_;

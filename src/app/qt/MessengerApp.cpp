@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QSessionManager>
+#include <system_error>
 
 #include "app/qt/LinuxPlatform.h"
 #include "app/qt/SingleInstance.h"
@@ -10,6 +11,7 @@
 #include "directory/qt/NetworkRefresh.h"
 #include "directory/qt/SelectReceiverDlg.h"
 #include "directory/qt/UserInfoDlg.h"
+#include "directory/NetEnum.h"
 #include "receive/qt/SendDlgPort.h"
 #include "res/Resources.h"
 #include "send/qt/SendDlg.h"
@@ -30,6 +32,9 @@ MessengerApp::MessengerApp(AppServices services)
 MessengerApp::~MessengerApp() {
   // No text may come for a window that is going.
   if (s_.stopTextIntake) s_.stopTextIntake();
+  // A refresh for a list request ends within the directory's time limit; its
+  // answer, posted to this object, is dropped with it.
+  if (listWorker_.joinable()) listWorker_.join();
   // The windows go before the services they use.
   receive_.reset();
   delete sendOnly_.data();
@@ -109,6 +114,10 @@ bool MessengerApp::CreateReceiveWindow() {
   connect(instance_.get(), &SingleInstance::activateRequested, receive_.get(), [this] {
     if (receive_ && !receive_->isDestroyed()) ui::ShowAndActivate(receive_.get());
   });
+  if (s_.directory) {
+    instance_->SetListProvider(
+        [this](SingleInstance::ListReply reply) { OnListRequested(std::move(reply)); });
+  }
 
   StartHidden(receive_.get(), receive_->trayIcon() && receive_->trayIcon()->usesOtherHome());
   return true;
@@ -188,6 +197,33 @@ bool MessengerApp::CreateSenderOnlyWindow() {
   connect(sendOnly_.data(), &QObject::destroyed, this, &MessengerApp::mainWindowDestroyed);
   StartHidden(sendOnly_.data(), sendOnly_->trayIcon() && sendOnly_->trayIcon()->usesOtherHome());
   return true;
+}
+
+void MessengerApp::OnListRequested(SingleInstance::ListReply reply) {
+  listReplies_.push_back(std::move(reply));
+  if (listRefreshing_) return;
+  if (listWorker_.joinable()) listWorker_.join();  // the last one has answered already
+  INetworkDirectory* directory = s_.directory;
+  const bool captureMode = IsPopupCaptureMode(s_.slotHeld && s_.slotHeld(), *s_.system);
+  try {
+    listWorker_ = std::thread([this, directory, captureMode] {
+      NetworkNameList list = RefreshNetworkList(*directory, captureMode);
+      QMetaObject::invokeMethod(
+          this, [this, list = std::move(list)] { OnListRefreshed(list); }, Qt::QueuedConnection);
+    });
+    listRefreshing_ = true;
+  } catch (const std::system_error&) {
+    std::vector<SingleInstance::ListReply> replies = std::move(listReplies_);
+    listReplies_.clear();
+    for (SingleInstance::ListReply& r : replies) r(nullptr);  // the askers enumerate themselves
+  }
+}
+
+void MessengerApp::OnListRefreshed(const NetworkNameList& list) {
+  listRefreshing_ = false;
+  std::vector<SingleInstance::ListReply> replies = std::move(listReplies_);
+  listReplies_.clear();
+  for (SingleInstance::ListReply& reply : replies) reply(&list);
 }
 
 void MessengerApp::StartHidden(QWidget* window, bool otherHome) {

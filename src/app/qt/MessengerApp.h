@@ -13,8 +13,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
+#include <vector>
 
 #include "app/OperatingMode.h"
+#include "app/qt/SingleInstance.h"
 #include "directory/NetworkList.h"
 #include "platform/Autostart.h"
 #include "platform/CodePage.h"
@@ -139,6 +142,11 @@ class MessengerApp : public QObject {
   // The User Info dialog, modal over parent.
   void ShowUserInfo(QWidget* parent);
   static void StartHidden(QWidget* window, bool otherHome);
+  // A list request on the single-instance socket: RefreshNetworkList on a
+  // worker thread (one at a time; requests that come meanwhile get the same
+  // answer), answered on this thread.
+  void OnListRequested(SingleInstance::ListReply reply);
+  void OnListRefreshed(const NetworkNameList& list);
 
   AppServices s_;
   ui::TrayOwner& trayOwner_;
@@ -151,6 +159,9 @@ class MessengerApp : public QObject {
   NetworkListCache networkCache_;
   std::unique_ptr<NetworkRefresh> networkRefresh_;
   bool terminating_ = false;
+  std::thread listWorker_;
+  bool listRefreshing_ = false;
+  std::vector<SingleInstance::ListReply> listReplies_;
 };
 
 // Runs the program on the production platform: makes the application

@@ -1,8 +1,11 @@
 #include "app/qt/SingleInstance.h"
 
-#include <unistd.h>
-
 #include <QLocalSocket>
+#include <QPointer>
+#include <QTimer>
+#include <QVariant>
+
+#include "directory/linux/RunningProgram.h"
 
 namespace vantrel::app {
 namespace {
@@ -11,7 +14,8 @@ constexpr qint64 kMaxRequest = 64;
 }  // namespace
 
 QString SingleInstance::ServerName() {
-  return QStringLiteral("Tessivane-%1").arg(static_cast<qulonglong>(::getuid()));
+  // The same name vantrel-send asks for its list.
+  return QString::fromStdString(linux::InstanceServerName());
 }
 
 SingleInstance::SingleInstance(QString name, QObject* parent)
@@ -52,18 +56,47 @@ void SingleInstance::OnNewConnection() {
   while (QLocalSocket* socket = server_.nextPendingConnection()) {
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     auto handle = [this, socket] {
+      if (socket->property("vantrelHandled").toBool()) return;  // one request a connection
       if (!socket->canReadLine()) {
         // Drop a peer that sends more than a request without ending it.
         if (socket->bytesAvailable() > kMaxRequest) socket->abort();
         return;
       }
       const QByteArray line = socket->readLine(kMaxRequest + 1);
+      socket->setProperty("vantrelHandled", true);
+      if (line == QByteArray(kListRequest.data(), static_cast<qsizetype>(kListRequest.size()))) {
+        AnswerList(socket);
+        return;
+      }
       if (line == kActivateRequest) emit activateRequested();
       socket->disconnectFromServer();
     };
     connect(socket, &QLocalSocket::readyRead, this, handle);
     if (socket->bytesAvailable() > 0) handle();
   }
+}
+
+void SingleInstance::AnswerList(QLocalSocket* socket) {
+  if (!listProvider_ || *pendingLists_ >= kMaxPendingListRequests) {
+    socket->disconnectFromServer();
+    return;
+  }
+  ++*pendingLists_;
+  QPointer<QLocalSocket> guard(socket);
+  // Closed unanswered when the answer takes too long.
+  QTimer::singleShot(kListAnswerTimeoutMs, socket, [socket] { socket->abort(); });
+  auto answered = std::make_shared<bool>(false);
+  listProvider_([guard, answered, pending = pendingLists_](const NetworkNameList* list) {
+    if (*answered) return;
+    *answered = true;
+    --*pending;
+    if (!guard) return;
+    if (list) {
+      const std::string reply = EncodeNetworkListReply(*list);
+      guard->write(reply.data(), static_cast<qint64>(reply.size()));
+    }
+    guard->disconnectFromServer();
+  });
 }
 
 }  // namespace vantrel::app

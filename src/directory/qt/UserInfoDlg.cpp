@@ -9,8 +9,10 @@
 #include <deque>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "directory/AddressBookStore.h"
+#include "directory/NetEnum.h"
 #include "directory/NetworkList.h"
 #include "directory/qt/NetworkRefresh.h"
 #include "directory/qt/SearchAnimation.h"
@@ -28,30 +30,20 @@ namespace {
 // The buttons that wait while the network is enumerated; Cancel never does.
 constexpr int kBusyButtons[] = {res::IDC_USER_INFO_OK, res::IDC_REFRESH};
 
-// Case-insensitive byte order of computer entries: A-Z compare as a-z, other
-// bytes by their unsigned value.
-bool LessNoCase(const std::string& a, const std::string& b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    auto fold = [](char c) {
-      const auto u = static_cast<unsigned char>(c);
-      return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u - 'A' + 'a') : u;
-    };
-    return fold(x) < fold(y);
-  });
-}
-
-// Sorts each run of computer entries of the list; domain entries keep their
-// places, so the place where a stored computer was inserted does not show.
+// Sorts each run of computer entries of the list as the enumeration sorts
+// them (CNetEnum::SortNames); domain entries keep their places, so the place
+// where a stored computer was inserted does not show.
 void SortComputersInDomains(NetworkNameList& list) {
-  auto run = list.begin();
-  while (run != list.end()) {
+  for (auto run = list.begin(); run != list.end();) {
     if (!IsComputerEntry(*run)) {
       ++run;
       continue;
     }
-    auto end =
+    const auto end =
         std::find_if(run, list.end(), [](const std::string& e) { return !IsComputerEntry(e); });
-    std::stable_sort(run, end, LessNoCase);
+    std::vector<std::string> names(std::make_move_iterator(run), std::make_move_iterator(end));
+    CNetEnum::SortNames(names);
+    std::move(names.begin(), names.end(), run);
     run = end;
   }
 }

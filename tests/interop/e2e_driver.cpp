@@ -54,10 +54,19 @@
 //   userinfo alias NAME TEXT   double-clicks the Alias cell of computer NAME,
 //                              types TEXT over the old alias and presses Enter;
 //                              prints "userinfo: alias NAME=ALIAS"
-//   userinfo mask NAME N       double-clicks the Black List cell of computer
+//   userinfo type NAME TEXT    the same, without Enter: the editor stays open;
+//                              prints "userinfo: typing NAME=TEXT"
+//   userinfo mask NAME N [PNG] double-clicks the Black List cell of computer
 //                              NAME, sets the Black List dialog's four boxes
-//                              to the bits of N and presses its OK; prints
+//                              to the bits of N (and takes its picture into
+//                              PNG) and presses its OK; prints
 //                              "userinfo: mask NAME=CELL"
+//   userinfo click NAME COLUMN a click on a cell of computer NAME (column 0, 1
+//                              or 2); prints "userinfo: current row=R column=C"
+//   userinfo resize DX DY      makes the dialog DX, DY pixels larger; prints
+//                              "userinfo: size WxH"
+//   userinfo grab PNG          a picture of the dialog into the file PNG;
+//                              prints "userinfo: grabbed PNG"
 //   userinfo refresh           presses Refresh, waits for the new filling and
 //                              prints "userinfo: filled rows=N"
 //   userinfo ok|cancel         presses OK (1030) or Cancel (2); prints
@@ -375,7 +384,8 @@ class Driver : public QObject {
                                  Escape(node->Row().Cell(1)));
       }
       Line("userinfo", "rows=" + std::to_string(grid->RowCount()));
-    } else if (verb == QStringLiteral("alias") && words.size() >= 2) {
+    } else if ((verb == QStringLiteral("alias") || verb == QStringLiteral("type")) &&
+               words.size() >= 2) {
       const int row = ComputerRow(*grid, words[1]);
       if (row < 0) {
         Line("error", "no computer " + Escape(words[1]));
@@ -394,20 +404,25 @@ class Driver : public QObject {
         return true;
       }
       Retype(editor, text);
+      if (verb == QStringLiteral("type")) {
+        Line("userinfo", "typing " + Escape(words[1]) + "=" + Escape(editor->text()));
+        return true;
+      }
       QTest::keyClick(editor, Qt::Key_Return);
       Line("userinfo",
            "alias " + Escape(words[1]) + "=" + Escape(grid->NodeAt(row)->Row().Cell(0)));
-    } else if (verb == QStringLiteral("mask") && words.size() == 3) {
+    } else if (verb == QStringLiteral("mask") && (words.size() == 3 || words.size() == 4)) {
       const int row = ComputerRow(*grid, words[1]);
       if (row < 0) {
         Line("error", "no computer " + Escape(words[1]));
         return true;
       }
       const int mask = words[2].toInt();
+      const QString picture = words.value(3);
       // The Black List dialog is modal: it is answered from a timer while the
       // double click waits in its loop.
       auto* poll = new QTimer(this);
-      connect(poll, &QTimer::timeout, this, [poll, mask] {
+      connect(poll, &QTimer::timeout, this, [poll, mask, picture] {
         auto* bl = qobject_cast<CBlackListDlg*>(QApplication::activeModalWidget());
         if (!bl || !bl->isVisible()) return;
         poll->stop();
@@ -417,11 +432,30 @@ class Driver : public QObject {
           if (box && box->isChecked() != (((mask >> bit) & 1) != 0))
             QTest::mouseClick(box, Qt::LeftButton);
         }
+        if (!picture.isEmpty()) Grab(bl, picture);
         QTest::mouseClick(ui::FindControl<QPushButton>(bl, res::IDOK), Qt::LeftButton);
       });
       poll->start(20);
       DoubleClickCell(grid, row, CUserInfoGrid::kBlackListColumn);
       Line("userinfo", "mask " + Escape(words[1]) + "=" + Escape(grid->NodeAt(row)->Row().Cell(1)));
+    } else if (verb == QStringLiteral("click") && words.size() == 3) {
+      const int row = ComputerRow(*grid, words[1]);
+      const int column = words[2].toInt();
+      if (row < 0 || column < 0 || column >= grid->ColumnCount()) {
+        Line("error", "no cell " + Escape(args));
+        return true;
+      }
+      grid->EnsureRowVisible(row);
+      QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->CellRect(row, column).center());
+      Line("userinfo", "current row=" + std::to_string(grid->SelectedRow()) +
+                           " column=" + std::to_string(grid->CurrentColumn()));
+    } else if (verb == QStringLiteral("resize") && words.size() == 3) {
+      dialog->resize(dialog->size() + QSize(words[1].toInt(), words[2].toInt()));
+      QTest::qWait(100);
+      Line("userinfo",
+           "size " + std::to_string(dialog->width()) + "x" + std::to_string(dialog->height()));
+    } else if (verb == QStringLiteral("grab") && words.size() == 2) {
+      Grab(dialog, words[1]);
     } else if (verb == QStringLiteral("ok") || verb == QStringLiteral("cancel")) {
       const int id = verb == QStringLiteral("ok") ? res::IDC_USER_INFO_OK : res::IDCANCEL;
       QTest::mouseClick(ui::FindControl<QPushButton>(dialog, id), Qt::LeftButton);
@@ -431,6 +465,13 @@ class Driver : public QObject {
       Line("error", "unknown command userinfo " + Escape(args));
     }
     return true;
+  }
+
+  // A picture of a window, as the screen shows it.
+  static void Grab(QWidget* window, const QString& file) {
+    QTest::qWait(200);  // painted
+    const bool saved = window->grab().save(file);
+    Line("userinfo", (saved ? "grabbed " : "cannot write ") + Escape(file));
   }
 
   static void Retype(QWidget* field, const QString& text) {

@@ -4,6 +4,7 @@
 # trayer (scripts/install-deps.sh installs them); installs nothing itself.
 #
 #   scripts/screenshots.sh [NAME...]
+#   scripts/screenshots.sh --lan [NAME...]
 #
 # Builds the driver vantrel_shots in $BUILD_DIR (default build/debug),
 # starts Xvfb on a free display with a tray host (trayer) so that the
@@ -16,7 +17,17 @@
 # a message that smbd handed to the capture helper (smbclient -M ALICE from
 # "bobuser"), delivered through libVantrel.so's registration and the
 # window's endpoint.
+#
+# With --lan (as root) the User Info dialog is also taken from the program
+# itself, filled from a private test LAN where two more copies of the program
+# announce themselves (tests/qt/shots/user_info_lan.sh: user-info-lan*.png).
 set -euo pipefail
+
+LAN_SHOTS=0
+if [ "${1:-}" = --lan ]; then
+  LAN_SHOTS=1
+  shift
+fi
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$ROOT/build/debug}
@@ -64,4 +75,17 @@ sleep 1
 mkdir -p "$OUT_DIR"
 QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)} \
   "$DRIVER" "$OUT_DIR" --import "$@"
+
+if [ "$LAN_SHOTS" = 1 ]; then
+  cmake --build "$BUILD_DIR" --target e2e_driver Vantrel
+  rc=0
+  LAN_SH="$ROOT/scripts/lan.sh" E2E_DRIVER="$BUILD_DIR/tests/interop/e2e_driver" \
+    VANTREL_PROGRAM="$BUILD_DIR/src/Vantrel" \
+    bash "$ROOT/tests/qt/shots/user_info_lan.sh" "$OUT_DIR" || rc=$?
+  if [ "$rc" = 77 ]; then
+    echo "no test LAN here: the LAN pictures are left out" >&2
+  elif [ "$rc" != 0 ]; then
+    exit "$rc"
+  fi
+fi
 echo "pictures in $OUT_DIR"

@@ -36,10 +36,47 @@
 //                              dropped), without the records
 //   exit                       the icon menu's Exit: the program ends as the
 //                              user ends it (messages saved)
+//   visible                    prints "visible: 0|1": whether the receive
+//                              window is on the screen (shown, not minimised)
+//   hide                       the receive window's Exit (which hides it),
+//                              then prints "visible: 0|1"
+//   network                    prints "network: ENTRY" for every entry of the
+//                              network list cache, then "network: end"
+//   userinfo open              triggers the receive window's User Info
+//                              command (the dialog runs modally; the commands
+//                              after this one run inside its loop) and prints
+//                              "userinfo: opening"
+//   userinfo wait              waits until the dialog is shown and filled and
+//                              prints "userinfo: filled rows=N"
+//   userinfo show              prints "userinfo-row: LEVEL|LABEL|ALIAS|MASK"
+//                              for every row of the grid, top to bottom, then
+//                              "userinfo: rows=N"
+//   userinfo alias NAME TEXT   double-clicks the Alias cell of computer NAME,
+//                              types TEXT over the old alias and presses Enter;
+//                              prints "userinfo: alias NAME=ALIAS"
+//   userinfo type NAME TEXT    the same, without Enter: the editor stays open;
+//                              prints "userinfo: typing NAME=TEXT"
+//   userinfo mask NAME N [PNG] double-clicks the Black List cell of computer
+//                              NAME, sets the Black List dialog's four boxes
+//                              to the bits of N (and takes its picture into
+//                              PNG) and presses its OK; prints
+//                              "userinfo: mask NAME=CELL"
+//   userinfo click NAME COLUMN a click on a cell of computer NAME (column 0, 1
+//                              or 2); prints "userinfo: current row=R column=C"
+//   userinfo resize DX DY      makes the dialog DX, DY pixels larger; prints
+//                              "userinfo: size WxH"
+//   userinfo grab PNG          a picture of the dialog into the file PNG;
+//                              prints "userinfo: grabbed PNG"
+//   userinfo refresh           presses Refresh, waits for the new filling and
+//                              prints "userinfo: filled rows=N"
+//   userinfo ok|cancel         presses OK (1030) or Cancel (2); prints
+//                              "userinfo: closed=0|1" (OK that could not save
+//                              leaves the dialog open: closed=0 after a box)
 #include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
@@ -47,6 +84,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSessionManager>
 #include <QSocketNotifier>
@@ -63,11 +101,16 @@
 #include "app/qt/LinuxPlatform.h"
 #include "app/qt/MessengerApp.h"
 #include "app/qt/TerminationSignals.h"
+#include "directory/qt/BlackListDlg.h"
+#include "directory/qt/NetworkRefresh.h"
+#include "directory/qt/UserInfoDlg.h"
+#include "directory/qt/UserInfoGrid.h"
 #include "receive/qt/ReceiveDlg.h"
 #include "res/ResourceIds.h"
 #include "res/Resources.h"
 #include "send/qt/SendDlg.h"
 #include "settings/Profile.h"
+#include "ui/CellEdit.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 #include "ui/TrayIcon.h"
@@ -206,25 +249,35 @@ class Driver : public QObject {
       pending_.push_back(input_.substr(0, eol));
       input_.erase(0, eol + 1);
     }
-    // A command that waits runs the event loop; input that comes meanwhile
-    // queues up behind it.
+    Drain();
+  }
+
+  // Runs the waiting commands. A command that waits runs the event loop;
+  // input that comes meanwhile queues up behind it. A command that starts a
+  // modal dialog (userinfo open) yields: the rest run from the dialog's loop.
+  void Drain() {
     if (busy_) return;
     busy_ = true;
     while (!pending_.empty()) {
       const std::string command = pending_.front();
       pending_.pop_front();
-      Run(command);
+      if (!Run(command)) {
+        busy_ = false;
+        QTimer::singleShot(0, this, &Driver::Drain);
+        return;
+      }
     }
     busy_ = false;
   }
 
-  void Run(const std::string& command) {
+  // False when the command yields (see Drain).
+  bool Run(const std::string& command) {
     if (command.rfind("send ", 0) == 0) {
       const std::string rest = command.substr(5);
       const size_t tab = rest.find('\t');
       if (tab == std::string::npos) {
         Line("error", "send needs RECEIVERS<TAB>TEXT");
-        return;
+        return true;
       }
       Send(Unescape(rest.substr(0, tab)), Unescape(rest.substr(tab + 1)));
     } else if (command == "window") {
@@ -235,9 +288,190 @@ class Driver : public QObject {
       PrintSummary();
     } else if (command == "exit") {
       Exit();
+    } else if (command == "visible" || command == "hide") {
+      CReceiveDlg* r = Receive();
+      if (r && command == "hide") {
+        if (QAction* exit = ActionWithId(ui::FindActions(r->menuBar(), res::ID_MESSAGE_EXIT),
+                                         res::ID_MESSAGE_EXIT))
+          exit->trigger();
+        QApplication::processEvents();
+      }
+      Line("visible", r && r->isVisible() && !r->isMinimized() ? "1" : "0");
+    } else if (command == "network") {
+      for (const std::string& entry : messenger_.networkRefresh().cache().Entries())
+        Line("network", Escape(entry));
+      Line("network", "end");
+    } else if (command.rfind("userinfo ", 0) == 0) {
+      return UserInfo(command.substr(9));
     } else if (!command.empty()) {
       Line("error", "unknown command " + Escape(command));
     }
+    return true;
+  }
+
+  // ---- The User Info dialog ----
+
+  static CUserInfoDlg* UserInfoDialog() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* d = qobject_cast<CUserInfoDlg*>(w); d && d->isVisible()) return d;
+    }
+    return nullptr;
+  }
+
+  // The row of the computer whose name (its label up to the first blank) is
+  // name, without regard to case; -1 when there is none.
+  static int ComputerRow(const CUserInfoGrid& grid, const QString& name) {
+    for (int r = 0; r < grid.RowCount(); ++r) {
+      const ui::TreeGridNode* node = grid.NodeAt(r);
+      if (node->Level() != 3) continue;
+      const QString label = grid.DisplayText(node->Row().Label());
+      if (label.section(QLatin1Char(' '), 0, 0).compare(name, Qt::CaseInsensitive) == 0) return r;
+    }
+    return -1;
+  }
+
+  static void DoubleClickCell(CUserInfoGrid* grid, int row, int column) {
+    grid->EnsureRowVisible(row);
+    const QPoint p = grid->CellRect(row, column).center();
+    QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, p);
+    QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, p);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, p);
+    QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, p);
+  }
+
+  static bool WaitFilled(CUserInfoDlg* dialog, int fills) {
+    return QTest::qWaitFor(
+        [dialog, fills] { return !dialog->isRefreshing() && dialog->fillCount() >= fills; }, 60000);
+  }
+
+  bool UserInfo(const std::string& args) {
+    const QStringList words = QString::fromStdString(args).split(QLatin1Char(' '));
+    const QString verb = words.value(0);
+    if (verb == QStringLiteral("open")) {
+      CReceiveDlg* r = Receive();
+      QAction* action = r ? ActionWithId(ui::FindActions(r->menuBar(), res::ID_OPTION_USER_INFO),
+                                         res::ID_OPTION_USER_INFO)
+                          : nullptr;
+      if (!action || !r->isCommandEnabled(res::ID_OPTION_USER_INFO)) {
+        Line("error", "User Info is not available");
+        return true;
+      }
+      // Posted: the modal loop must not run inside this command.
+      QTimer::singleShot(0, action, &QAction::trigger);
+      Line("userinfo", "opening");
+      return false;
+    }
+    CUserInfoDlg* dialog = nullptr;
+    if (!QTest::qWaitFor([&dialog] { return (dialog = UserInfoDialog()) != nullptr; }, 10000)) {
+      Line("error", "no User Info dialog");
+      return true;
+    }
+    CUserInfoGrid* grid = dialog->grid();
+    if (verb == QStringLiteral("wait") || verb == QStringLiteral("refresh")) {
+      const int fills = dialog->fillCount() + (verb == QStringLiteral("refresh") ? 1 : 0);
+      if (verb == QStringLiteral("refresh"))
+        QTest::mouseClick(ui::FindControl<QPushButton>(dialog, res::IDC_REFRESH), Qt::LeftButton);
+      if (!WaitFilled(dialog, std::max(1, fills))) {
+        Line("error", "the User Info grid was not filled");
+        return true;
+      }
+      Line("userinfo", "filled rows=" + std::to_string(grid->RowCount()));
+    } else if (verb == QStringLiteral("show")) {
+      for (int r = 0; r < grid->RowCount(); ++r) {
+        const ui::TreeGridNode* node = grid->NodeAt(r);
+        Line("userinfo-row", std::to_string(node->Level()) + "|" + Escape(node->Row().Label()) +
+                                 "|" + Escape(node->Row().Cell(0)) + "|" +
+                                 Escape(node->Row().Cell(1)));
+      }
+      Line("userinfo", "rows=" + std::to_string(grid->RowCount()));
+    } else if ((verb == QStringLiteral("alias") || verb == QStringLiteral("type")) &&
+               words.size() >= 2) {
+      const int row = ComputerRow(*grid, words[1]);
+      if (row < 0) {
+        Line("error", "no computer " + Escape(words[1]));
+        return true;
+      }
+      const QString text = Unescape(words.mid(2).join(QLatin1Char(' ')).toStdString());
+      DoubleClickCell(grid, row, CUserInfoGrid::kAliasColumn);
+      ui::CCellEdit* editor = nullptr;
+      auto openEditor = [grid]() -> ui::CCellEdit* {
+        for (ui::CCellEdit* e : grid->findChildren<ui::CCellEdit*>())
+          if (!e->isHidden()) return e;
+        return nullptr;
+      };
+      if (!QTest::qWaitFor([&] { return (editor = openEditor()) != nullptr; }, 5000)) {
+        Line("error", "no editor on the Alias cell");
+        return true;
+      }
+      Retype(editor, text);
+      if (verb == QStringLiteral("type")) {
+        Line("userinfo", "typing " + Escape(words[1]) + "=" + Escape(editor->text()));
+        return true;
+      }
+      QTest::keyClick(editor, Qt::Key_Return);
+      Line("userinfo",
+           "alias " + Escape(words[1]) + "=" + Escape(grid->NodeAt(row)->Row().Cell(0)));
+    } else if (verb == QStringLiteral("mask") && (words.size() == 3 || words.size() == 4)) {
+      const int row = ComputerRow(*grid, words[1]);
+      if (row < 0) {
+        Line("error", "no computer " + Escape(words[1]));
+        return true;
+      }
+      const int mask = words[2].toInt();
+      const QString picture = words.value(3);
+      // The Black List dialog is modal: it is answered from a timer while the
+      // double click waits in its loop.
+      auto* poll = new QTimer(this);
+      connect(poll, &QTimer::timeout, this, [poll, mask, picture] {
+        auto* bl = qobject_cast<CBlackListDlg*>(QApplication::activeModalWidget());
+        if (!bl || !bl->isVisible()) return;
+        poll->stop();
+        poll->deleteLater();
+        for (int bit = 0; bit < CBlackListDlg::kBoxCount; ++bit) {
+          auto* box = ui::FindControl<QCheckBox>(bl, res::IDC_NO_RESPOND_P2P + bit);
+          if (box && box->isChecked() != (((mask >> bit) & 1) != 0))
+            QTest::mouseClick(box, Qt::LeftButton);
+        }
+        if (!picture.isEmpty()) Grab(bl, picture);
+        QTest::mouseClick(ui::FindControl<QPushButton>(bl, res::IDOK), Qt::LeftButton);
+      });
+      poll->start(20);
+      DoubleClickCell(grid, row, CUserInfoGrid::kBlackListColumn);
+      Line("userinfo", "mask " + Escape(words[1]) + "=" + Escape(grid->NodeAt(row)->Row().Cell(1)));
+    } else if (verb == QStringLiteral("click") && words.size() == 3) {
+      const int row = ComputerRow(*grid, words[1]);
+      const int column = words[2].toInt();
+      if (row < 0 || column < 0 || column >= grid->ColumnCount()) {
+        Line("error", "no cell " + Escape(args));
+        return true;
+      }
+      grid->EnsureRowVisible(row);
+      QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->CellRect(row, column).center());
+      Line("userinfo", "current row=" + std::to_string(grid->SelectedRow()) +
+                           " column=" + std::to_string(grid->CurrentColumn()));
+    } else if (verb == QStringLiteral("resize") && words.size() == 3) {
+      dialog->resize(dialog->size() + QSize(words[1].toInt(), words[2].toInt()));
+      QTest::qWait(100);
+      Line("userinfo",
+           "size " + std::to_string(dialog->width()) + "x" + std::to_string(dialog->height()));
+    } else if (verb == QStringLiteral("grab") && words.size() == 2) {
+      Grab(dialog, words[1]);
+    } else if (verb == QStringLiteral("ok") || verb == QStringLiteral("cancel")) {
+      const int id = verb == QStringLiteral("ok") ? res::IDC_USER_INFO_OK : res::IDCANCEL;
+      QTest::mouseClick(ui::FindControl<QPushButton>(dialog, id), Qt::LeftButton);
+      QPointer<CUserInfoDlg> still(dialog);
+      Line("userinfo", std::string("closed=") + (still && still->isVisible() ? "0" : "1"));
+    } else {
+      Line("error", "unknown command userinfo " + Escape(args));
+    }
+    return true;
+  }
+
+  // A picture of a window, as the screen shows it.
+  static void Grab(QWidget* window, const QString& file) {
+    QTest::qWait(200);  // painted
+    const bool saved = window->grab().save(file);
+    Line("userinfo", (saved ? "grabbed " : "cannot write ") + Escape(file));
   }
 
   static void Retype(QWidget* field, const QString& text) {

@@ -212,6 +212,19 @@ TEST_F(ReceiveDlgTest, UpdateRulesWithAnEmptyStore) {
   EXPECT_EQ(sendDlg->receiverLineSets(), 0);
 }
 
+TEST_F(ReceiveDlgTest, UserInfoOpensWhatTheApplicationGivesModallyOverTheWindow) {
+  std::vector<QWidget*> owners;
+  ReceiveContext c = Context();
+  c.showUserInfo = [&owners](QWidget* owner) { owners.push_back(owner); };
+  dlg = std::make_unique<CReceiveDlg>(std::move(c));
+  ASSERT_TRUE(dlg->Create());
+  ShowMenus();
+  ASSERT_TRUE(MenuAction(res::ID_OPTION_USER_INFO)->isEnabled());
+  MenuAction(res::ID_OPTION_USER_INFO)->trigger();
+  EXPECT_TRUE(dlg->OnCommand(res::ID_OPTION_USER_INFO));
+  EXPECT_EQ(owners, (std::vector<QWidget*>{dlg.get(), dlg.get()}));
+}
+
 TEST_F(ReceiveDlgTest, ThreeMessagesBrowseAndDelete) {
   Make();
   Receive({Datagram("ALICE", "BOB", "one"), Datagram("CAROL", "BOB", "two"),

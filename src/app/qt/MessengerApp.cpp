@@ -10,6 +10,7 @@
 #include "app/qt/TerminationSignals.h"
 #include "directory/qt/NetworkRefresh.h"
 #include "directory/qt/SelectReceiverDlg.h"
+#include "directory/qt/UserInfoDlg.h"
 #include "directory/NetEnum.h"
 #include "receive/qt/SendDlgPort.h"
 #include "res/Resources.h"
@@ -100,6 +101,7 @@ bool MessengerApp::CreateReceiveWindow() {
   c.trayAvailable = s_.trayAvailable;
   c.makeSendDialog = [this](QWidget* owner) { return MakeSendDialog(owner); };
   c.showAbout = s_.showAbout;
+  if (s_.registry) c.showUserInfo = [this](QWidget* parent) { ShowUserInfo(parent); };
   receive_ = std::make_unique<CReceiveDlg>(std::move(c));
   // Captured texts arrive on a thread of the hook library; they are handed to
   // the window on this one.
@@ -201,6 +203,14 @@ std::optional<QString> MessengerApp::SelectReceivers(QWidget* parent) {
   if (answer == QDialog::Accepted) line = dialog->receiverLine();
   delete dialog.data();
   return line;
+}
+
+void MessengerApp::ShowUserInfo(QWidget* parent) {
+  // As Select Receiver: deleted here exactly once, whatever ends the loop.
+  QPointer<CUserInfoDlg> dialog =
+      new CUserInfoDlg(networkRefresh(), *s_.registry, parent, codec_.get(), s_.messageBox);
+  dialog->exec();
+  delete dialog.data();
 }
 
 std::unique_ptr<SendDialogPort> MessengerApp::MakeSendDialog(QWidget* owner) {

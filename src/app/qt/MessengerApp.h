@@ -139,6 +139,8 @@ class MessengerApp : public QObject {
   // The Select Receiver dialog, modal over parent: the receiver line, or
   // nothing when cancelled.
   std::optional<QString> SelectReceivers(QWidget* parent);
+  // The User Info dialog, modal over parent.
+  void ShowUserInfo(QWidget* parent);
   static void StartHidden(QWidget* window, bool otherHome);
   // A list request on the single-instance socket: RefreshNetworkList on a
   // worker thread (one at a time; requests that come meanwhile get the same

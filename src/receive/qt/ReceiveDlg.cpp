@@ -220,7 +220,7 @@ ReceiveCommandState CReceiveDlg::CommandState() const {
   s.autoStart = autoStart_;
   s.autoPopup = options_.autoPopup;
   s.autoBeep = options_.autoBeep;
-  s.userInfoAvailable = false;  // the User Info dialog is not part of this build yet
+  s.userInfoAvailable = static_cast<bool>(ctx_.showUserInfo);
   return s;
 }
 
@@ -373,7 +373,12 @@ bool CReceiveDlg::OnCommand(int id) {
       QMetaObject::invokeMethod(this, &CReceiveDlg::OnCancel, Qt::QueuedConnection);
       break;
     case ReceiveCommand::kUserInfo:
-      return false;
+      if (!ctx_.showUserInfo) return false;
+      // Modal; its result is of no concern here. The window may be destroyed
+      // meanwhile (a termination signal ends every loop), so nothing of it is
+      // touched afterwards.
+      ctx_.showUserInfo(this);
+      return true;
   }
   UpdateToolBar();
   return true;

@@ -79,6 +79,8 @@ struct ReceiveContext {
   std::function<void(QWidget*)> showAbout;  // empty: the About box
   QIcon icon;                               // null: icon 128
   int pollIntervalMs = 1000;
+  // The User Info dialog, modal over the window; empty: User Info is disabled.
+  std::function<void(QWidget*)> showUserInfo;
 };
 
 class CReceiveDlg : public QDialog, private IArrivalView {

@@ -39,6 +39,7 @@
 #include "ReceiveShots.h"
 #include "SelectReceiverShots.h"
 #include "SendShots.h"
+#include "UserInfoShots.h"
 #include "res/Dialogs.h"
 #include "res/Menus.h"
 #include "res/Resources.h"
@@ -192,6 +193,10 @@ std::vector<Shot> Shots() {
       {"select-receiver-multi", shots::SelectReceiverMultiSelection},
       {"select-receiver-refreshing", shots::SelectReceiverRefreshing},
       {"user-info-template", Template(res::kUserInfoDialog)},
+      {"user-info", shots::UserInfo},
+      {"user-info-editing", shots::UserInfoEditing},
+      {"user-info-collapsed", shots::UserInfoCollapsed},
+      {"user-info-black-list", shots::UserInfoBlackList},
       {"black-list-template", Template(res::kBlackListDialog)},
   };
 }

@@ -3,6 +3,8 @@
 #
 #   fuzz/run-long.sh [RUNS] [TARGET...]      default: 10,000,000 executions each, every target
 #
+# Targets run side by side, $FUZZ_JOBS at a time (default: the number of cores).
+#
 # Builds the fuzz preset (clang, ASan+UBSan, libFuzzer), then for each target:
 #   1. fuzzes for RUNS executions, starting from the replayed corpus
 #      (tests/fuzz/corpus/<name>/), into a working corpus under build/fuzz-long/<name>/;
@@ -20,8 +22,9 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc)" >/dev/null
 mapfile -t all < <(ls build/fuzz/fuzz/*_fuzzer | xargs -n1 basename | sed 's/_fuzzer$//')
 targets=("${@:-${all[@]}}")
-status=0
-for name in "${targets[@]}"; do
+# One target: fuzz, then merge what it grew into the replayed corpus.
+fuzz_one() {
+  local name="$1" bin corpus work before start rc runs after
   bin="build/fuzz/fuzz/${name}_fuzzer"
   corpus="tests/fuzz/corpus/$name"
   work="build/fuzz-long/$name"
@@ -36,11 +39,15 @@ for name in "${targets[@]}"; do
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/run.log" | tail -n1)
   if [ $rc -ne 0 ]; then
     echo "$name: CRASH after ${runs:-?} executions (exit $rc); see $work/run.log and $work/crash-*"
-    status=1
-    continue
+    return 1
   fi
   "$bin" -merge=1 "$corpus" "$work/grown" >"$work/merge.log" 2>&1
   after=$(find "$corpus" -type f | wc -l)
   echo "$name: ${runs:-?} executions in $(($(date +%s) - start)) s, no crash; corpus $before -> $after files"
-done
+}
+export -f fuzz_one
+export RUNS
+status=0
+printf '%s\n' "${targets[@]}" | xargs -P "${FUZZ_JOBS:-$(nproc)}" -I{} bash -c 'fuzz_one "$1"' _ {} \
+  || status=1
 exit $status

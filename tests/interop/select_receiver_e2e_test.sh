@@ -20,8 +20,11 @@
 #     "BOB SAMBA HOME " (a selected workgroup stands for its computers);
 #   - pictures of the dialog filled, enlarged and with that multi-selection are written to
 #     $SHOTS_DIR (default: shots/select-receiver-lan in the build directory).
-# BOB's driver runs offscreen; with SHOTS_DISPLAY=:N it runs on that X display instead (an Xvfb
-# started by hand), so that the pictures show what an X server draws.
+# BOB's driver runs offscreen; with SHOTS_DISPLAY=:N it runs on that X display instead, so that
+# the pictures show what an X server draws. Start that Xvfb with -noreset: otherwise it resets
+# whenever its last client leaves and refuses a connection that comes meanwhile.
+#   Xvfb :90 -screen 0 1024x600x24 -nolisten tcp -noreset &
+#   SHOTS_DISPLAY=:90 ctest -R interop_select_receiver_e2e
 # Samba serves the list to smbclient over SMB1 only with "server min protocol = NT1" and when
 # smbd names LAB as its domain ("server role = classic primary domain controller"); see
 # browse_samba_test.sh.

@@ -28,6 +28,8 @@
 //                              and prints "typed: LINE" and, once the posted
 //                              close has run, "sent: visible=0|1"
 //   window                     prints the window line now
+//   select, select-...         the Send dialog's "..." (Select Receiver)
+//                              dialog; see "The Select Receiver dialog" below
 //   store                      prints "record: TIME|SENDER|RECEIVER|TEXT" for
 //                              every stored record, oldest first, then
 //                              "store: total=N current=M"
@@ -78,6 +80,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -90,9 +93,12 @@
 #include <QSocketNotifier>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidgetItemIterator>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -103,6 +109,7 @@
 #include "app/qt/TerminationSignals.h"
 #include "directory/qt/BlackListDlg.h"
 #include "directory/qt/NetworkRefresh.h"
+#include "directory/qt/SelectReceiverDlg.h"
 #include "directory/qt/UserInfoDlg.h"
 #include "directory/qt/UserInfoGrid.h"
 #include "receive/qt/ReceiveDlg.h"
@@ -113,6 +120,7 @@
 #include "ui/CellEdit.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
+#include "ui/MultiSelectTree.h"
 #include "ui/TrayIcon.h"
 #include "ui/TrayOwner.h"
 
@@ -237,6 +245,282 @@ class Driver : public QObject {
     Line("window", line);
   }
 
+  // --- The Select Receiver dialog ------------------------------------------
+  //
+  // The dialog is modal: "..." runs it in a loop of its own until it closes,
+  // and the commands that come meanwhile run inside that loop. So "select"
+  // and "select-ok" only press their button and return; what they print comes
+  // from a check that the event loop runs every 20 ms.
+  //
+  //   select                   opens the Send dialog (as "send" does) and
+  //                            presses "..."; once the Select Receiver dialog
+  //                            shows and waits for no enumeration, prints
+  //                            the tree (below)
+  //   select-refresh           presses Refresh; once the enumeration has
+  //                            ended, prints the tree
+  //   select-click ROW [KEYS]  a left click on the ROW-th item (0: the root,
+  //                            then in display order), KEYS ctrl, shift or
+  //                            ctrl+shift held; prints the tree
+  //   select-grow DX DY        makes the dialog DX wider and DY higher; prints
+  //                            "select-size: dialog=WxH tree=WxH"
+  //   select-shot FILE         writes a picture of the dialog (QWidget::grab)
+  //                            to FILE as PNG; prints "shot: WxH FILE"
+  //   select-ok, select-cancel presses OK (Cancel); once the dialog is gone,
+  //                            prints "receivers: LINE", the Send dialog's
+  //                            receiver line then
+  //   select-count             prints "select-count: enumerations=N
+  //                            running=0|1": how many enumerations have filled
+  //                            the network list cache, and whether one runs
+  //   select-send TEXT         types TEXT in the open Send dialog, keeping
+  //                            its receiver line, presses Send; prints
+  //                            "typed: LINE" and "sent: visible=0|1" as "send"
+  //
+  // The tree: "item: LEVEL SELECTED TEXT" for every item in display order
+  // (LEVEL 0 the root, SELECTED 1 or 0), then "tree: items=N selected=M".
+
+  bool RunSelectCommand(const std::string& command) {
+    const size_t blank = command.find(' ');
+    const std::string verb = command.substr(0, blank);
+    const std::string rest = blank == std::string::npos ? std::string() : command.substr(blank + 1);
+    if (verb == "select") {
+      OpenSelectReceiver();
+    } else if (verb == "select-refresh") {
+      SelectRefresh();
+    } else if (verb == "select-click") {
+      SelectClick(rest);
+    } else if (verb == "select-grow") {
+      SelectGrow(rest);
+    } else if (verb == "select-shot") {
+      SelectShot(rest);
+    } else if (verb == "select-ok") {
+      CloseSelectReceiver(res::IDOK);
+    } else if (verb == "select-cancel") {
+      CloseSelectReceiver(res::IDCANCEL);
+    } else if (verb == "select-count") {
+      const NetworkRefresh& refresh = messenger_.networkRefresh();
+      Line("select-count", "enumerations=" + std::to_string(refresh.cache().generation()) +
+                               " running=" + (refresh.isRunning() ? "1" : "0"));
+    } else if (verb == "select-send") {
+      SendAsSelected(Unescape(rest));
+    } else {
+      return false;
+    }
+    return true;
+  }
+
+  // Runs then once done holds, checked every 20 ms by whichever event loop
+  // runs; after timeoutMs an error line instead.
+  void WhenDone(std::function<bool()> done, std::function<void()> then, int timeoutMs,
+                const std::string& what) {
+    auto* timer = new QTimer(this);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    connect(timer, &QTimer::timeout, this, [=] {
+      const bool ok = done();
+      if (!ok && clock->elapsed() < timeoutMs) return;
+      timer->stop();
+      timer->deleteLater();
+      if (ok) {
+        then();
+      } else {
+        Line("error", what + " timed out");
+      }
+    });
+    timer->start(20);
+  }
+
+  // The Select Receiver dialog on the screen, or null.
+  static CSelectReceiverDlg* SelectReceiverDialog() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<CSelectReceiverDlg*>(w);
+      if (dialog && dialog->isVisible()) return dialog;
+    }
+    return nullptr;
+  }
+
+  static bool AnySelectReceiverDialog() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (qobject_cast<CSelectReceiverDlg*>(w)) return true;
+    }
+    return false;
+  }
+
+  // The Send dialog opened as the user opens it; null (and an error line)
+  // when it does not show.
+  CSendDlg* ShowSendDialog() {
+    CSendDlg* dialog = SendDialog();
+    if (!dialog) {
+      Line("error", "no Send dialog");
+      return nullptr;
+    }
+    if (!dialog->isVisible() || dialog->isMinimized()) {
+      if (CReceiveDlg* r = Receive()) {
+        QAction* send =
+            ActionWithId(ui::FindActions(r->menuBar(), res::ID_MESSAGE_SEND), res::ID_MESSAGE_SEND);
+        if (send) send->trigger();
+      } else if (ui::TrayIcon* tray = dialog->trayIcon()) {
+        if (QAction* show = ActionWithId(tray->menu()->actions(), res::ID_TRAY_SHOW)) {
+          show->trigger();
+        }
+      }
+    }
+    if (!QTest::qWaitForWindowExposed(dialog, 5000)) {
+      Line("error", "the Send dialog did not show");
+      return nullptr;
+    }
+    return dialog;
+  }
+
+  // The dialog's items in display order.
+  static QList<QTreeWidgetItem*> TreeItems(const ui::CMultiSelectTree* tree) {
+    QList<QTreeWidgetItem*> items;
+    for (QTreeWidgetItemIterator it(const_cast<ui::CMultiSelectTree*>(tree)); *it; ++it) {
+      items.append(*it);
+    }
+    return items;
+  }
+
+  static void PrintTree(const CSelectReceiverDlg* dialog) {
+    const ui::CMultiSelectTree* tree = dialog->tree();
+    int selected = 0;
+    const QList<QTreeWidgetItem*> items = TreeItems(tree);
+    for (const QTreeWidgetItem* item : items) {
+      int level = 0;
+      for (const QTreeWidgetItem* p = item->parent(); p; p = p->parent()) ++level;
+      const bool on = tree->IsItemSelected(item);
+      selected += on ? 1 : 0;
+      Line("item", std::to_string(level) + (on ? " 1 " : " 0 ") + Escape(item->text(0)));
+    }
+    Line("tree", "items=" + std::to_string(items.size()) + " selected=" + std::to_string(selected));
+  }
+
+  // A dialog filled and not waiting for the network.
+  static bool Filled(const CSelectReceiverDlg* dialog) {
+    return dialog && !dialog->isRefreshing() && dialog->tree()->topLevelItemCount() > 0;
+  }
+
+  void OpenSelectReceiver() {
+    if (SelectReceiverDialog()) {
+      Line("error", "the Select Receiver dialog is open already");
+      return;
+    }
+    CSendDlg* send = ShowSendDialog();
+    if (!send) return;
+    auto* others = ui::FindControl<QPushButton>(send, res::IDC_OTHERS);
+    if (!others || !others->isEnabled()) {
+      Line("error", "no \"...\" button to press");
+      return;
+    }
+    // Pressed from the event loop: the dialog's own loop runs there.
+    QTimer::singleShot(0, others, [others] { QTest::mouseClick(others, Qt::LeftButton); });
+    WhenDone([] { return Filled(SelectReceiverDialog()); },
+             [] { PrintTree(SelectReceiverDialog()); }, 30000, "select");
+  }
+
+  CSelectReceiverDlg* NeedSelectReceiver() {
+    CSelectReceiverDlg* dialog = SelectReceiverDialog();
+    if (!dialog) Line("error", "no Select Receiver dialog");
+    return dialog;
+  }
+
+  void SelectRefresh() {
+    CSelectReceiverDlg* dialog = NeedSelectReceiver();
+    if (!dialog) return;
+    QTest::mouseClick(ui::FindControl<QPushButton>(dialog, res::IDC_REFRESH), Qt::LeftButton);
+    if (!dialog->isRefreshing()) {
+      Line("error", "Refresh started no enumeration");
+      return;
+    }
+    if (!QTest::qWaitFor([dialog] { return Filled(dialog); }, 30000)) {
+      Line("error", "select-refresh timed out");
+      return;
+    }
+    PrintTree(dialog);
+  }
+
+  void SelectClick(const std::string& args) {
+    CSelectReceiverDlg* dialog = NeedSelectReceiver();
+    if (!dialog) return;
+    const size_t blank = args.find(' ');
+    const std::string keyText = blank == std::string::npos ? std::string() : args.substr(blank + 1);
+    const int row = std::atoi(args.substr(0, blank).c_str());
+    Qt::KeyboardModifiers keys;
+    if (keyText.find("ctrl") != std::string::npos) keys |= Qt::ControlModifier;
+    if (keyText.find("shift") != std::string::npos) keys |= Qt::ShiftModifier;
+    ui::CMultiSelectTree* tree = dialog->tree();
+    const QList<QTreeWidgetItem*> items = TreeItems(tree);
+    if (row < 0 || row >= items.size()) {
+      Line("error", "no row " + std::to_string(row));
+      return;
+    }
+    tree->scrollToItem(items[row]);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, keys,
+                      tree->visualItemRect(items[row]).center());
+    PrintTree(dialog);
+  }
+
+  void SelectGrow(const std::string& args) {
+    CSelectReceiverDlg* dialog = NeedSelectReceiver();
+    if (!dialog) return;
+    int dx = 0;
+    int dy = 0;
+    if (std::sscanf(args.c_str(), "%d %d", &dx, &dy) != 2) {
+      Line("error", "select-grow needs DX DY");
+      return;
+    }
+    const QSize wanted = dialog->size() + QSize(dx, dy);
+    dialog->resize(wanted);
+    (void)QTest::qWaitFor([dialog, wanted] { return dialog->size() == wanted; }, 2000);
+    const QSize tree = dialog->tree()->size();
+    Line("select-size",
+         "dialog=" + std::to_string(dialog->width()) + "x" + std::to_string(dialog->height()) +
+             " tree=" + std::to_string(tree.width()) + "x" + std::to_string(tree.height()));
+  }
+
+  void SelectShot(const std::string& file) {
+    CSelectReceiverDlg* dialog = NeedSelectReceiver();
+    if (!dialog) return;
+    const QPixmap picture = dialog->grab();
+    if (picture.isNull() || !picture.save(QString::fromStdString(file), "PNG")) {
+      Line("error", "no picture written to " + Escape(file));
+      return;
+    }
+    Line("shot", std::to_string(picture.width()) + "x" + std::to_string(picture.height()) + " " +
+                     Escape(file));
+  }
+
+  void CloseSelectReceiver(int button) {
+    CSelectReceiverDlg* dialog = NeedSelectReceiver();
+    if (!dialog) return;
+    QTest::mouseClick(ui::FindControl<QPushButton>(dialog, button), Qt::LeftButton);
+    // The dialog's loop ends once this command has returned; then the Send
+    // dialog takes the line and the dialog is deleted.
+    WhenDone([] { return !AnySelectReceiverDialog(); },
+             [this] {
+               CSendDlg* send = SendDialog();
+               auto* line = send ? ui::FindControl<QLineEdit>(send, res::IDC_RECEIVER) : nullptr;
+               Line("receivers", line ? Escape(line->text()) : std::string("<no Send dialog>"));
+             },
+             10000, button == res::IDOK ? "select-ok" : "select-cancel");
+  }
+
+  void SendAsSelected(const QString& text) {
+    CSendDlg* dialog = SendDialog();
+    if (!dialog || !dialog->isVisible() || SelectReceiverDialog()) {
+      Line("error", "select-send needs the Send dialog open, the Select Receiver dialog closed");
+      return;
+    }
+    auto* receiver = ui::FindControl<QLineEdit>(dialog, res::IDC_RECEIVER);
+    Retype(ui::FindControl<QPlainTextEdit>(dialog, res::IDC_MESSAGE), text);
+    Line("typed", Escape(receiver->text()));
+    QTest::mouseClick(ui::FindControl<QPushButton>(dialog, res::IDC_SEND), Qt::LeftButton);
+    (void)QTest::qWaitFor([dialog] { return !dialog->isVisible() || dialog->isMinimized(); }, 2000);
+    Line("sent",
+         std::string("visible=") + (dialog->isVisible() && !dialog->isMinimized() ? "1" : "0"));
+  }
+
+  // --- end of the Select Receiver dialog -----------------------------------
+
   void OnInput() {
     char buffer[4096];
     const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
@@ -272,6 +556,7 @@ class Driver : public QObject {
 
   // False when the command yields (see Drain).
   bool Run(const std::string& command) {
+    if (RunSelectCommand(command)) return true;
     if (command.rfind("send ", 0) == 0) {
       const std::string rest = command.substr(5);
       const size_t tab = rest.find('\t');

@@ -20,7 +20,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QUuid>
 #include <atomic>
 #include <functional>
 #include <string>
@@ -34,11 +33,10 @@
 #include "directory/qt/UserInfoGrid.h"
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeSystem.h"
-#include "platform/linux/IconvCodePage.h"
+#include "qt/AppTest.h"
 #include "qt/NetworkListDlgTest.h"
 #include "receive/qt/ReceiveDlg.h"
 #include "res/ResourceIds.h"
-#include "res/Resources.h"
 #include "settings/Profile.h"
 #include "transport/Datagram.h"
 #include "transport/MessageRecord.h"
@@ -511,25 +509,19 @@ TEST_F(UserInfoDlgTest, EnlargingGrowsTheGridAndMovesTheButtonsNeverSmallerThanA
 
 // ---- As the application wires it ---------------------------------------------------
 
-TEST(UserInfoAppTest, TheReceiveWindowOpensItAndTheNextMessageFollowsTheBook) {
-  res::InitResources();
-  fakes::FakeRegistry reg;
-  fakes::FakeSystemInfo system;
+class UserInfoAppTest : public widgettest::AppTest {
+ protected:
+  UserInfoAppTest() : AppTest("TessivaneUserInfoTest") {}
+};
+
+TEST_F(UserInfoAppTest, TheReceiveWindowOpensItAndTheNextMessageFollowsTheBook) {
   system.computerName = "ALICE";
-  fakes::RecordingMessageBox boxes;
-  linux::IconvCodePage codePage;
-  ui::TrayOwner trayOwner;
-  ui::QuitFlag quit;
   std::vector<MessageRecord> arriving;
   std::vector<std::string> answers;
   std::atomic<int> enumerations{0};
   bool held = false;
 
-  app::AppServices s;
-  s.registry = &reg;
-  s.system = &system;
-  s.messageBox = &boxes;
-  s.codePage = &codePage;
+  app::AppServices s = Services();
   s.openMessageSlot = [&held] {
     held = true;
     return app::SlotOpenResult::kOpened;
@@ -549,11 +541,6 @@ TEST(UserInfoAppTest, TheReceiveWindowOpensItAndTheNextMessageFollowsTheBook) {
     ++enumerations;
     return NetworkNameList{"LANFOLK", "\\ALICE", "\\BOB", "\\CAROL"};
   };
-  s.instanceName =
-      QStringLiteral("TessivaneUserInfoTest-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
-  s.trayAvailable = [] { return true; };
-  s.trayOwner = &trayOwner;
-  s.quit = &quit;
   app::MessengerApp messenger(std::move(s));
   ASSERT_TRUE(messenger.InitInstance());
   CReceiveDlg* receive = messenger.receiveWindow();

@@ -36,13 +36,20 @@ start_app() {
   local host="$1" tag="$2" program="$3"
   mkdir -p "$WORK/$tag/config"
   in_host_conf "$host"
-  local run=("$LAN_SH" run "$host" "${IN_HOST[@]}" env TMPDIR="$WORK/$tag"
-    XDG_CONFIG_HOME="$WORK/$tag/config" QT_QPA_PLATFORM=offscreen "$program")
+  launch_app "$tag" "$LAN_SH" run "$host" "${IN_HOST[@]}" env TMPDIR="$WORK/$tag" \
+    XDG_CONFIG_HOME="$WORK/$tag/config" QT_QPA_PLATFORM=offscreen "$program"
+}
+
+# launch_app TAG CMD...: runs CMD in the background, its output appended to $WORK/TAG.out, its
+# standard input $APP_STDIN when set, else /dev/null. Sets APP_PID.
+launch_app() {
+  local tag="$1"
+  shift
   # (a background command's standard input is /dev/null unless it is redirected right here)
   if [ -n "${APP_STDIN:-}" ]; then
-    "${run[@]}" <&"$APP_STDIN" >>"$WORK/$tag.out" 2>&1 &
+    "$@" <&"$APP_STDIN" >>"$WORK/$tag.out" 2>&1 &
   else
-    "${run[@]}" </dev/null >>"$WORK/$tag.out" 2>&1 &
+    "$@" </dev/null >>"$WORK/$tag.out" 2>&1 &
   fi
   APP_PID=$!
   BACKGROUND_PIDS+=($!)

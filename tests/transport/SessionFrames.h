@@ -43,19 +43,14 @@ struct SmbRequest {
 };
 
 inline Bytes SmbOf(const SmbRequest& s) {
-  Bytes b(32, 0);
-  b[0] = 0xFF;
-  b[1] = 'S';
-  b[2] = 'M';
-  b[3] = 'B';                                         // 0  Protocol
-  b[4] = s.command;                                   // 4  Command
-  b[9] = s.flags;                                     // 9  Flags
-  Put16Le(b, 10, s.flags2);                           // 10 Flags2
-  Put16Le(b, 12, s.pidHigh);                          // 12 PIDHigh
-  Put16Le(b, 24, s.tid);                              // 24 TID
-  Put16Le(b, 26, s.pidLow);                           // 26 PIDLow
-  Put16Le(b, 28, s.uid);                              // 28 UID
-  Put16Le(b, 30, s.mid);                              // 30 MID
+  Bytes b = SmbHeaderBytes({.command = s.command,
+                            .flags = s.flags,
+                            .flags2 = s.flags2,
+                            .pidHigh = s.pidHigh,
+                            .tid = s.tid,
+                            .pidLow = s.pidLow,
+                            .uid = s.uid,
+                            .mid = s.mid});
   b.push_back(static_cast<uint8_t>(s.words.size()));  // 32 WordCount
   for (uint16_t w : s.words) {
     b.push_back(static_cast<uint8_t>(w));

@@ -55,6 +55,19 @@ launch_app() {
   BACKGROUND_PIDS+=($!)
 }
 
+# start_driver HOST TAG MODE: the e2e driver on HOST (as start_app HOST TAG), reading its
+# commands from descriptor 3, the FIFO $WORK/driver.cmd opened both ways (so opening never
+# blocks); waits until it is ready in MODE ("mailslot mode"). Sets DRIVER.
+start_driver() {
+  local host="$1" tag="$2" mode="$3"
+  mkfifo "$WORK/driver.cmd"
+  exec 3<>"$WORK/driver.cmd"
+  APP_STDIN=3 start_app "$host" "$tag" "$E2E_DRIVER"
+  DRIVER=$APP_PID
+  wait_for_line "$WORK/$tag.out" '^ready: ' 30
+  grep -qx "mode: $mode" "$WORK/$tag.out" || fail "driver mode: $(cat "$WORK/$tag.out")"
+}
+
 # Waits until HOST has UDP port PORT bound (at most $3 seconds).
 wait_udp_bound() {
   local host="$1" port="$2" seconds="${3:-20}" n=0

@@ -33,11 +33,7 @@
 namespace {
 
 using vantrel::NetworkNameList;
-using vantrel::bench::Case;
-using vantrel::bench::FastestMs;
-using vantrel::bench::MakeNetwork;
-using vantrel::bench::Settle;
-using vantrel::bench::Text;
+using namespace vantrel::bench;
 
 // A bare fill: the root, the groups and their computers, texts only.
 void BareFillBulk(QTreeWidget& tree, const NetworkNameList& list) {

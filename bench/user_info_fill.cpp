@@ -38,11 +38,7 @@
 namespace {
 
 using vantrel::NetworkNameList;
-using vantrel::bench::Case;
-using vantrel::bench::FastestMs;
-using vantrel::bench::Settle;
-using vantrel::bench::Text;
-using vantrel::bench::WorkgroupName;
+using namespace vantrel::bench;
 
 constexpr int kGroups = 100;
 constexpr int kPerGroup = 100;

@@ -27,30 +27,20 @@ inline Bytes SessionRequestPacket(std::string_view called, uint8_t calledSuffix,
   return SessionPacket(0x81, Name34(called, calledSuffix) + Name34(calling, callingSuffix));
 }
 
-// An SMB request, field by field.
-struct SmbRequest {
-  uint8_t command = 0xD0;
-  uint8_t flags = 0x00;
-  uint16_t flags2 = 0x0000;
-  uint16_t pidHigh = 0;
-  uint16_t tid = 0;
-  uint16_t pidLow = 0x3193;
-  uint16_t uid = 0;
-  uint16_t mid = 0;
+// An SMB request, field by field: a Send Message from process 0x3193 unless
+// told otherwise.
+struct SmbRequest : SmbHeaderFields {
+  SmbRequest() {
+    command = 0xD0;
+    pidLow = 0x3193;
+  }
   std::vector<uint16_t> words;
   Bytes bytes;
   int byteCount = -1;  // -1: the true count
 };
 
 inline Bytes SmbOf(const SmbRequest& s) {
-  Bytes b = SmbHeaderBytes({.command = s.command,
-                            .flags = s.flags,
-                            .flags2 = s.flags2,
-                            .pidHigh = s.pidHigh,
-                            .tid = s.tid,
-                            .pidLow = s.pidLow,
-                            .uid = s.uid,
-                            .mid = s.mid});
+  Bytes b = SmbHeaderBytes(s);
   b.push_back(static_cast<uint8_t>(s.words.size()));  // 32 WordCount
   for (uint16_t w : s.words) {
     b.push_back(static_cast<uint8_t>(w));

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "directory/NetworkList.h"
+#include "res/Resources.h"
 
 namespace vantrel::bench {
 
@@ -37,19 +38,33 @@ inline NetworkNameList MakeNetwork(int groups, int perGroup) {
   return list;
 }
 
-// Before the QApplication is made: offscreen unless a platform is chosen.
-inline void UseOffscreenPlatform() {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-}
-
-// The --runs N of the command line, 15 without it.
-inline int RunsFromArgs(int argc, char** argv) {
-  int runs = 15;
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
+// The start of a window benchmark, made first thing in main: the application
+// (offscreen unless a platform is chosen), the resources, and the --runs N of
+// the command line (15 without it).
+class BenchApp {
+ public:
+  BenchApp(int& argc, char** argv) : app_(Offscreen(argc), argv), runs_(RunsOf(argc, argv)) {
+    res::InitResources();
   }
-  return runs;
-}
+  int runs() const { return runs_; }
+
+ private:
+  // Before the application is made; gives argc back for it.
+  static int& Offscreen(int& argc) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    return argc;
+  }
+  static int RunsOf(int argc, char** argv) {
+    int runs = 15;
+    for (int i = 1; i + 1 < argc; ++i) {
+      if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
+    }
+    return runs;
+  }
+
+  QApplication app_;
+  int runs_;
+};
 
 inline void Settle() {
   QCoreApplication::processEvents();

@@ -26,7 +26,6 @@
 #include "directory/NetworkList.h"
 #include "directory/qt/NetworkRefresh.h"
 #include "directory/qt/SelectReceiverDlg.h"
-#include "res/Resources.h"
 #include "ui/MultiSelectTree.h"
 #include "uimodel/MultiSelectRules.h"
 
@@ -176,10 +175,8 @@ struct RulesTree {
 }  // namespace
 
 int main(int argc, char** argv) {
-  vantrel::bench::UseOffscreenPlatform();
-  QApplication app(argc, argv);
-  vantrel::res::InitResources();
-  const int runs = vantrel::bench::RunsFromArgs(argc, argv);
+  const BenchApp bench(argc, argv);
+  const int runs = bench.runs();
 
   // (a) FillReceiverTree against bare fills of the same texts.
   const NetworkNameList network = MakeNetwork(100, 100);

@@ -32,7 +32,6 @@
 #include "directory/qt/UserInfoDlg.h"
 #include "directory/qt/UserInfoGrid.h"
 #include "platform/linux/SqliteRegistry.h"
-#include "res/Resources.h"
 #include "settings/Profile.h"
 
 namespace {
@@ -113,10 +112,8 @@ void BareFill(QTreeWidget& tree, const std::vector<FlatRow>& rows) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  vantrel::bench::UseOffscreenPlatform();
-  QApplication app(argc, argv);
-  vantrel::res::InitResources();
-  const int runs = vantrel::bench::RunsFromArgs(argc, argv);
+  const BenchApp bench(argc, argv);
+  const int runs = bench.runs();
 
   std::string dir = (std::filesystem::temp_directory_path() / "vantrel-bench-XXXXXX").string();
   if (!mkdtemp(dir.data())) return 1;
@@ -128,7 +125,7 @@ int main(int argc, char** argv) {
   }
 
   vantrel::NetworkListCache cache;
-  cache.Replace(vantrel::bench::MakeNetwork(kGroups, kPerGroup));
+  cache.Replace(MakeNetwork(kGroups, kPerGroup));
   vantrel::NetworkRefresh refresh(cache, [] { return NetworkNameList(); });
   vantrel::CUserInfoDlg dialog(refresh, *hive.hive, nullptr);
   dialog.show();

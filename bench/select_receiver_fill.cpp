@@ -17,80 +17,22 @@
 //   bench_select_receiver_fill [--runs N]
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTreeWidget>
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "FillBench.h"
 #include "directory/NetworkList.h"
 #include "directory/qt/NetworkRefresh.h"
 #include "directory/qt/SelectReceiverDlg.h"
-#include "res/Resources.h"
 #include "ui/MultiSelectTree.h"
 #include "uimodel/MultiSelectRules.h"
 
 namespace {
 
 using vantrel::NetworkNameList;
-
-NetworkNameList MakeNetwork(int groups, int perGroup) {
-  NetworkNameList list;
-  list.reserve(static_cast<size_t>(groups * (perGroup + 1)));
-  int pc = 0;
-  for (int g = 0; g < groups; ++g) {
-    list.push_back("WORKGROUP" + std::to_string(g));
-    for (int c = 0; c < perGroup; ++c, ++pc) {
-      std::string entry = "\\\\PC" + std::to_string(pc);
-      if (pc % 3 == 0) entry += " Desk " + std::to_string(pc % 97);
-      list.push_back(std::move(entry));
-    }
-  }
-  return list;
-}
-
-void Settle() {
-  QCoreApplication::processEvents();
-  QCoreApplication::processEvents();
-}
-
-// CPU time of this thread in ms: other programs on the machine disturb it
-// far less than wall time.
-double ThreadMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
-struct Case {
-  std::function<void()> prepare;  // untimed
-  std::function<void()> op;
-  std::vector<double> ms;
-};
-
-// Runs the cases in turn, runs times over, so that they share whatever the
-// machine does meanwhile; each case's figure is its fastest run.
-std::vector<double> FastestMs(int runs, std::vector<Case> cases) {
-  for (int r = 0; r < runs; ++r) {
-    for (Case& c : cases) {
-      c.prepare();
-      const double start = ThreadMs();
-      c.op();
-      c.ms.push_back(ThreadMs() - start);
-    }
-  }
-  std::vector<double> best;
-  for (const Case& c : cases) best.push_back(*std::min_element(c.ms.begin(), c.ms.end()));
-  return best;
-}
-
-QString Text(const std::string& bytes) {
-  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
+using namespace vantrel::bench;
 
 // A bare fill: the root, the groups and their computers, texts only.
 void BareFillBulk(QTreeWidget& tree, const NetworkNameList& list) {
@@ -233,13 +175,8 @@ struct RulesTree {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  vantrel::res::InitResources();
-  int runs = 15;
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
-  }
+  const BenchApp bench(argc, argv);
+  const int runs = bench.runs();
 
   // (a) FillReceiverTree against bare fills of the same texts.
   const NetworkNameList network = MakeNetwork(100, 100);

@@ -20,54 +20,35 @@
 
 #include <QApplication>
 #include <QTreeWidget>
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "FillBench.h"
 #include "directory/AddressBookStore.h"
 #include "directory/NetworkList.h"
 #include "directory/qt/NetworkRefresh.h"
 #include "directory/qt/UserInfoDlg.h"
 #include "directory/qt/UserInfoGrid.h"
 #include "platform/linux/SqliteRegistry.h"
-#include "res/Resources.h"
 #include "settings/Profile.h"
 
 namespace {
 
 using vantrel::NetworkNameList;
+using namespace vantrel::bench;
 
 constexpr int kGroups = 100;
 constexpr int kPerGroup = 100;
 constexpr int kBook = 1000;
 constexpr int kGone = 100;  // of the book, not on the network
 
-std::string Group(int g) { return "WORKGROUP" + std::to_string(g); }
-
-NetworkNameList MakeNetwork() {
-  NetworkNameList list;
-  int pc = 0;
-  for (int g = 0; g < kGroups; ++g) {
-    list.push_back(Group(g));
-    for (int c = 0; c < kPerGroup; ++c, ++pc) {
-      std::string entry = "\\\\PC" + std::to_string(pc);
-      if (pc % 3 == 0) entry += " Desk " + std::to_string(pc % 97);
-      list.push_back(std::move(entry));
-    }
-  }
-  return list;
-}
-
 // Every tenth computer of the network has an alias or a mask or both; the
 // gone ones stand among their workgroups' names.
 vantrel::AddressBookTable MakeBook() {
   vantrel::AddressBookTable book;
-  for (int g = 0; g < kGroups; ++g) book.domains.push_back({Group(g), {}});
+  for (int g = 0; g < kGroups; ++g) book.domains.push_back({WorkgroupName(g), {}});
   for (int i = 0; i < kBook - kGone; ++i) {
     const int pc = i * 10 + 1;  // never one with a comment (pc % 3 == 0 only every third)
     auto& domain = book.domains[static_cast<size_t>(pc / kPerGroup)];
@@ -83,41 +64,6 @@ vantrel::AddressBookTable MakeBook() {
   return book;
 }
 
-void Settle() {
-  QCoreApplication::processEvents();
-  QCoreApplication::processEvents();
-}
-
-// CPU time of this thread in ms: other programs on the machine disturb it
-// far less than wall time.
-double ThreadMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
-struct Case {
-  std::function<void()> prepare;  // untimed
-  std::function<void()> op;
-  std::vector<double> ms;
-};
-
-// Runs the cases in turn, runs times over, so that they share whatever the
-// machine does meanwhile; each case's figure is its fastest run.
-std::vector<double> FastestMs(int runs, std::vector<Case> cases) {
-  for (int r = 0; r < runs; ++r) {
-    for (Case& c : cases) {
-      c.prepare();
-      const double start = ThreadMs();
-      c.op();
-      c.ms.push_back(ThreadMs() - start);
-    }
-  }
-  std::vector<double> best;
-  for (const Case& c : cases) best.push_back(*std::min_element(c.ms.begin(), c.ms.end()));
-  return best;
-}
-
 // One row of the filled grid, as bytes.
 struct FlatRow {
   int level;
@@ -131,10 +77,6 @@ std::vector<FlatRow> RowsOf(const vantrel::CUserInfoGrid& grid) {
     rows.push_back({n->Level(), n->Row().Label(), n->Row().Cell(0), n->Row().Cell(1)});
   }
   return rows;
-}
-
-QString Text(const std::string& bytes) {
-  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 // The same rows in a bare QTreeWidget: three columns of text, the items made
@@ -170,13 +112,8 @@ void BareFill(QTreeWidget& tree, const std::vector<FlatRow>& rows) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  vantrel::res::InitResources();
-  int runs = 15;
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
-  }
+  const BenchApp bench(argc, argv);
+  const int runs = bench.runs();
 
   std::string dir = (std::filesystem::temp_directory_path() / "vantrel-bench-XXXXXX").string();
   if (!mkdtemp(dir.data())) return 1;
@@ -188,7 +125,7 @@ int main(int argc, char** argv) {
   }
 
   vantrel::NetworkListCache cache;
-  cache.Replace(MakeNetwork());
+  cache.Replace(MakeNetwork(kGroups, kPerGroup));
   vantrel::NetworkRefresh refresh(cache, [] { return NetworkNameList(); });
   vantrel::CUserInfoDlg dialog(refresh, *hive.hive, nullptr);
   dialog.show();
@@ -203,8 +140,8 @@ int main(int argc, char** argv) {
 
   QTreeWidget bare;
   bare.setColumnCount(3);
-  bare.setHeaderLabels({QStringLiteral("Computer"), QStringLiteral("Alias"),
-                        QStringLiteral("Black List")});
+  bare.setHeaderLabels(
+      {QStringLiteral("Computer"), QStringLiteral("Alias"), QStringLiteral("Black List")});
   bare.resize(grid->size());
   bare.show();
   Settle();
@@ -231,8 +168,7 @@ int main(int argc, char** argv) {
               aliases, masks, runs);
   std::printf("  User Info fill (merge, sort, rows, cells from the hive, paint): %8.2f ms\n",
               ms[0]);
-  std::printf("  bare QTreeWidget fill of the same rows (3 columns, expanded):  %8.2f ms\n",
-              ms[1]);
+  std::printf("  bare QTreeWidget fill of the same rows (3 columns, expanded):  %8.2f ms\n", ms[1]);
   std::printf("  ratio %.2f (target <= 2)\n", ms[0] / ms[1]);
   return 0;
 }

@@ -149,6 +149,53 @@ cmd_hosts() {
   cat "$STATE/hosts"
 }
 
+# Writes $1/smb.conf for host $2 in workgroup $3: what every Samba daemon on the LAN has (its
+# names, eth0 only, everything it writes under $1), then the daemon's own lines from stdin, then
+# each further argument as a line of its own ("wins support = yes").
+write_conf() {
+  local dir="$1" h="$2" wg="$3" line
+  shift 3
+  {
+    cat <<EOF
+[global]
+  netbios name = $h
+  workgroup = $wg
+  interfaces = eth0
+  bind interfaces only = yes
+  disable netbios = no
+  server role = standalone server
+  lock directory = $dir/lock
+  state directory = $dir/state
+  cache directory = $dir/cache
+  pid directory = $dir/pid
+  private dir = $dir/private
+  ncalrpc dir = $dir/ncalrpc
+  max log size = 0
+EOF
+    cat
+  } >"$dir/smb.conf"
+  for line in "$@"; do
+    case "$line" in *$'\n'*|*'['*) die "bad smb.conf line '$line'" ;; esac
+    echo "  $line" >>"$dir/smb.conf"
+  done
+}
+
+# Waits until the command "$@" succeeds, at most 15 s and only while daemon $1 (nmbd or smbd)
+# of host $2 runs (its pid in $3/$1.pid); else shows the end of its log and of its output $4.
+wait_daemon() {
+  local what="$1" h="$2" dir="$3" out="$4" n=0
+  shift 4
+  until "$@"; do
+    n=$((n + 1))
+    if [ $n -ge 150 ] || ! kill -0 "$(cat "$dir/$what.pid")" 2>/dev/null; then
+      echo "lan.sh: $what on $h did not come up; its log:" >&2
+      tail -n 30 "$dir/log/$what.log" "$out" >&2 2>/dev/null || true
+      return 1
+    fi
+    sleep 0.1
+  done
+}
+
 # Samba's nmbd on a host, with everything it writes under the LAN's state directory.
 cmd_nmbd() {
   [ $# -ge 1 ] || die "usage: lan.sh nmbd HOST [WORKGROUP [LINE...]]"
@@ -159,83 +206,81 @@ cmd_nmbd() {
   command -v nmbd >/dev/null || die "Samba's nmbd is not installed"
   local dir="$STATE/samba-$h"
   mkdir -p "$dir"/{lock,state,cache,pid,private,log,ncalrpc,socket}
-  cat >"$dir/smb.conf" <<EOF
-[global]
-  netbios name = $h
-  workgroup = $wg
-  interfaces = eth0
-  bind interfaces only = yes
-  lock directory = $dir/lock
-  state directory = $dir/state
-  cache directory = $dir/cache
-  pid directory = $dir/pid
-  private dir = $dir/private
-  ncalrpc dir = $dir/ncalrpc
+  write_conf "$dir" "$h" "$wg" "$@" <<EOF
   nmbd:socket dir = $dir/socket
   log file = $dir/log/nmbd.log
-  max log size = 0
-  disable netbios = no
   local master = yes
   preferred master = no
   domain master = no
   wins support = no
   dns proxy = no
-  server role = standalone server
 EOF
-  local line
-  for line in "$@"; do
-    case "$line" in *$'\n'*|*'['*) die "bad smb.conf line '$line'" ;; esac
-    echo "  $line" >>"$dir/smb.conf"
-  done
   ip netns exec "$(ns_of "$h")" unshare --uts -- \
     sh -c 'hostname "$0" && exec nmbd --foreground --no-process-group -s "$1" -l "$2"' \
     "$h" "$dir/smb.conf" "$dir/log" </dev/null >"$dir/log/stdout" 2>&1 &
   echo $! >"$dir/nmbd.pid"
   # nmbd registers its names by broadcast before it answers for them; wait for the log line.
-  local n=0
-  until nmbd_has_names "$h" "$wg" "$dir"; do
-    n=$((n + 1))
-    if [ $n -ge 150 ] || ! kill -0 "$(cat "$dir/nmbd.pid")" 2>/dev/null; then
-      echo "lan.sh: nmbd on $h did not come up; its log:" >&2
-      tail -n 30 "$dir/log/nmbd.log" "$dir/log/stdout" >&2 2>/dev/null || true
-      return 1
-    fi
-    sleep 0.1
-  done
+  wait_daemon nmbd "$h" "$dir" "$dir/log/stdout" nmbd_has_names "$h" "$wg" "$dir" || return 1
   echo "$dir/smb.conf"
 }
 
-# Samba's smbd on a host that runs "lan.sh nmbd": the same smb.conf, so the same cache directory,
-# whose browse.dat nmbd writes and smbd serves (RAP NetServerEnum2, SMB1 only). It runs in a
-# session of its own: smbd signals its whole process group when it ends, which would otherwise
-# take down whoever started it.
+# Samba's smbd on a host.
+#   lan.sh smbd HOST: beside "lan.sh nmbd HOST", with its smb.conf, so the same cache
+#     directory, whose browse.dat nmbd writes and smbd serves (RAP NetServerEnum2, SMB1 only).
+#   lan.sh smbd HOST WORKGROUP [LINE...]: an smbd of its own beside whatever else runs there,
+#     with everything it writes under the LAN's state directory: the NetBIOS session service
+#     on TCP 139 only, with SMB1, which "send message" (smbclient -M) needs. smbd writes each
+#     message it receives to a file in $dir/tmp and runs the "message command" as the guest
+#     account.
 cmd_smbd() {
-  # With a workgroup: an smbd of its own beside whatever else runs there.
-  if [ $# -ge 2 ]; then
-    cmd_smbd_private "$@"
+  local h="${1:-}" dir
+  if [ $# -eq 1 ]; then
+    host_addr "$h" >/dev/null
+    command -v smbd >/dev/null || die "Samba's smbd is not installed"
+    dir="$STATE/samba-$h"
+    [ -f "$dir/smb.conf" ] || die "no smb.conf for $h: start it with 'lan.sh nmbd $h' first"
+    start_smbd "$h" "$dir" "$dir/log/smbd.stdout"
     return
   fi
-  [ $# -eq 1 ] || die "usage: lan.sh smbd HOST [WORKGROUP [LINE...]]"
-  local h="$1"
+  [ $# -ge 2 ] || die "usage: lan.sh smbd HOST [WORKGROUP [LINE...]]"
+  local wg="${2:-WORKGROUP}"
+  shift 2
+  valid_name "$wg" || die "bad workgroup '$wg'"
   host_addr "$h" >/dev/null
   command -v smbd >/dev/null || die "Samba's smbd is not installed"
-  local dir="$STATE/samba-$h"
-  [ -f "$dir/smb.conf" ] || die "no smb.conf for $h: start it with 'lan.sh nmbd $h' first"
-  ip netns exec "$(ns_of "$h")" unshare --uts -- \
-    sh -c 'hostname "$0" && exec setsid smbd --foreground --no-process-group -s "$1" -l "$2"' \
-    "$h" "$dir/smb.conf" "$dir/log" </dev/null >"$dir/log/smbd.stdout" 2>&1 &
+  dir="$STATE/smbd-$h"
+  mkdir -p "$dir"/{lock,state,cache,pid,private,log,ncalrpc,tmp}
+  chmod 1777 "$dir/tmp"
+  write_conf "$dir" "$h" "$wg" "$@" <<EOF
+  smb ports = 139
+  server min protocol = NT1
+  guest account = nobody
+  map to guest = bad user
+  log file = $dir/log/smbd.log
+  load printers = no
+  printcap name = /dev/null
+  disable spoolss = yes
+EOF
+  start_smbd "$h" "$dir" "$dir/log/stdout" TMPDIR="$dir/tmp"
+}
+
+# Starts smbd on host $1 with $2/smb.conf, its output to $3 and further arguments as settings
+# of its environment; waits until it listens on TCP 139 and prints the smb.conf's path. It runs
+# in a session of its own: smbd signals its whole process group when it ends, which would
+# otherwise take down whoever started it.
+start_smbd() {
+  local h="$1" dir="$2" out="$3"
+  shift 3
+  ip netns exec "$(ns_of "$h")" setsid unshare --uts -- env "$@" \
+    sh -c 'hostname "$0" && exec smbd --foreground --no-process-group -s "$1" -l "$2"' \
+    "$h" "$dir/smb.conf" "$dir/log" </dev/null >"$out" 2>&1 &
   echo $! >"$dir/smbd.pid"
-  local n=0
-  until [ -n "$(ip netns exec "$(ns_of "$h")" ss -Hltn 'sport = :139' 2>/dev/null)" ]; do
-    n=$((n + 1))
-    if [ $n -ge 150 ] || ! kill -0 "$(cat "$dir/smbd.pid")" 2>/dev/null; then
-      echo "lan.sh: smbd on $h did not come up; its log:" >&2
-      tail -n 30 "$dir/log/smbd.log" "$dir/log/smbd.stdout" >&2 2>/dev/null || true
-      return 1
-    fi
-    sleep 0.1
-  done
+  wait_daemon smbd "$h" "$dir" "$out" listens_on_139 "$h" || return 1
   echo "$dir/smb.conf"
+}
+
+listens_on_139() {
+  [ -n "$(ip netns exec "$(ns_of "$1")" ss -Hltn 'sport = :139' 2>/dev/null)" ]
 }
 
 # Waits until a broadcast query for WORKGROUP<1d> (the local master browser) names host A.
@@ -260,67 +305,6 @@ nmbd_has_names() {
     ip netns exec "$(ns_of "$h")" nmblookup -s "$dir/smb.conf" -B "$NET_PREFIX.255" "$name" 2>/dev/null \
       | grep -q "^$addr " || return 1
   done
-}
-
-# Samba's smbd on a host, with everything it writes under the LAN's state directory: the
-# NetBIOS session service on TCP 139 only, with SMB1, which "send message" (smbclient -M)
-# needs. smbd writes each message it receives to a file in $dir/tmp and runs the
-# "message command" as the guest account.
-cmd_smbd_private() {
-  [ $# -ge 2 ] || die "usage: lan.sh smbd HOST WORKGROUP [LINE...]"
-  local h="$1" wg="${2:-WORKGROUP}"
-  shift $(( $# >= 2 ? 2 : 1 ))
-  valid_name "$wg" || die "bad workgroup '$wg'"
-  host_addr "$h" >/dev/null
-  command -v smbd >/dev/null || die "Samba's smbd is not installed"
-  local dir="$STATE/smbd-$h"
-  mkdir -p "$dir"/{lock,state,cache,pid,private,log,ncalrpc,tmp}
-  chmod 1777 "$dir/tmp"
-  cat >"$dir/smb.conf" <<EOF
-[global]
-  netbios name = $h
-  workgroup = $wg
-  interfaces = eth0
-  bind interfaces only = yes
-  smb ports = 139
-  server min protocol = NT1
-  disable netbios = no
-  server role = standalone server
-  guest account = nobody
-  map to guest = bad user
-  lock directory = $dir/lock
-  state directory = $dir/state
-  cache directory = $dir/cache
-  pid directory = $dir/pid
-  private dir = $dir/private
-  ncalrpc dir = $dir/ncalrpc
-  log file = $dir/log/smbd.log
-  max log size = 0
-  load printers = no
-  printcap name = /dev/null
-  disable spoolss = yes
-EOF
-  local line
-  for line in "$@"; do
-    case "$line" in *$'\n'*|*'['*) die "bad smb.conf line '$line'" ;; esac
-    echo "  $line" >>"$dir/smb.conf"
-  done
-  # A session of its own: smbd signals its whole process group when it is stopped.
-  ip netns exec "$(ns_of "$h")" setsid unshare --uts -- env TMPDIR="$dir/tmp" \
-    sh -c 'hostname "$0" && exec smbd --foreground --no-process-group -s "$1" -l "$2"' \
-    "$h" "$dir/smb.conf" "$dir/log" </dev/null >"$dir/log/stdout" 2>&1 &
-  echo $! >"$dir/smbd.pid"
-  local n=0
-  until [ -n "$(ip netns exec "$(ns_of "$h")" ss -Hltn "sport = :139" 2>/dev/null)" ]; do
-    n=$((n + 1))
-    if [ $n -ge 150 ] || ! kill -0 "$(cat "$dir/smbd.pid")" 2>/dev/null; then
-      echo "lan.sh: smbd on $h did not come up; its log:" >&2
-      tail -n 30 "$dir/log/smbd.log" "$dir/log/stdout" >&2 2>/dev/null || true
-      return 1
-    fi
-    sleep 0.1
-  done
-  echo "$dir/smb.conf"
 }
 
 # Stops every process that lives in one of the LAN's namespaces; they were all started on it.

@@ -31,11 +31,7 @@ tool() {
 
 lan master SAMBA LAB 60
 # The master browser lists its own server at once; retry briefly while smbd settles.
-for try in 1 2 3 4 5; do
-  tool --list >"$WORK/list" 2>"$WORK/list.err" || fail "--list: exit $? ($(cat "$WORK/list.err"))"
-  grep -qx '    \\\\SAMBA Lab file server' "$WORK/list" && break
-  sleep 2
-done
+list_until '    \\\\SAMBA Lab file server' tool --list
 echo "--- vantrel-send --list on BOB:"
 cat "$WORK/list"
 grep -qx 'LAB' "$WORK/list" || fail "LAB is not listed"

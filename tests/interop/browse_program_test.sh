@@ -25,12 +25,7 @@ list_on_eve() {
   on_host_conf EVE env HOME="$WORK/evehome" XDG_CONFIG_HOME="$WORK/evehome/.config" "$@" \
     "$VANTREL_SEND" --list
 }
-for try in 1 2 3 4 5; do
-  list_on_eve TMPDIR="$WORK/dave" >"$WORK/list" 2>"$WORK/list.err" \
-    || fail "--list: exit $? ($(cat "$WORK/list.err"))"
-  grep -qx '    \\\\SAMBA Lab file server' "$WORK/list" && break
-  sleep 2
-done
+list_until '    \\\\SAMBA Lab file server' list_on_eve TMPDIR="$WORK/dave"
 echo "--- vantrel-send --list on EVE, asking DAVE's program:"
 cat "$WORK/list"
 grep -qx 'LAB' "$WORK/list" || fail "LAB is not listed"

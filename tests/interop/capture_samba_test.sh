@@ -76,12 +76,7 @@ records_with() {
 }
 
 # 1. The program in pop-up capture mode; smbclient's message is shown and stored.
-mkfifo "$WORK/driver.cmd"
-exec 3<>"$WORK/driver.cmd"
-APP_STDIN=3 start_app ALICE alice "$E2E_DRIVER"
-DRIVER=$APP_PID
-wait_for_line "$WORK/alice.out" '^ready: ' 30
-grep -qx 'mode: pop-up capture mode' "$WORK/alice.out" || fail "driver mode: $(cat "$WORK/alice.out")"
+start_driver ALICE alice "pop-up capture mode"
 [ -f "$VANTREL_CAPTURE_DIR/target" ] || fail "the receive window is not registered"
 [ "$(stat -c %u /proc/$DRIVER)" = "$USER_ID" ] || fail "the program does not run as the user"
 pass "with nmbd on UDP 138 and the helper in smb.conf the program (an ordinary user's) captures pop-ups"

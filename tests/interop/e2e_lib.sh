@@ -36,16 +36,36 @@ start_app() {
   local host="$1" tag="$2" program="$3"
   mkdir -p "$WORK/$tag/config"
   in_host_conf "$host"
-  local run=("$LAN_SH" run "$host" "${IN_HOST[@]}" env TMPDIR="$WORK/$tag"
-    XDG_CONFIG_HOME="$WORK/$tag/config" QT_QPA_PLATFORM=offscreen "$program")
+  launch_app "$tag" "$LAN_SH" run "$host" "${IN_HOST[@]}" env TMPDIR="$WORK/$tag" \
+    XDG_CONFIG_HOME="$WORK/$tag/config" QT_QPA_PLATFORM=offscreen "$program"
+}
+
+# launch_app TAG CMD...: runs CMD in the background, its output appended to $WORK/TAG.out, its
+# standard input $APP_STDIN when set, else /dev/null. Sets APP_PID.
+launch_app() {
+  local tag="$1"
+  shift
   # (a background command's standard input is /dev/null unless it is redirected right here)
   if [ -n "${APP_STDIN:-}" ]; then
-    "${run[@]}" <&"$APP_STDIN" >>"$WORK/$tag.out" 2>&1 &
+    "$@" <&"$APP_STDIN" >>"$WORK/$tag.out" 2>&1 &
   else
-    "${run[@]}" </dev/null >>"$WORK/$tag.out" 2>&1 &
+    "$@" </dev/null >>"$WORK/$tag.out" 2>&1 &
   fi
   APP_PID=$!
   BACKGROUND_PIDS+=($!)
+}
+
+# start_driver HOST TAG MODE: the e2e driver on HOST (as start_app HOST TAG), reading its
+# commands from descriptor 3, the FIFO $WORK/driver.cmd opened both ways (so opening never
+# blocks); waits until it is ready in MODE ("mailslot mode"). Sets DRIVER.
+start_driver() {
+  local host="$1" tag="$2" mode="$3"
+  mkfifo "$WORK/driver.cmd"
+  exec 3<>"$WORK/driver.cmd"
+  APP_STDIN=3 start_app "$host" "$tag" "$E2E_DRIVER"
+  DRIVER=$APP_PID
+  wait_for_line "$WORK/$tag.out" '^ready: ' 30
+  grep -qx "mode: $mode" "$WORK/$tag.out" || fail "driver mode: $(cat "$WORK/$tag.out")"
 }
 
 # Waits until HOST has UDP port PORT bound (at most $3 seconds).

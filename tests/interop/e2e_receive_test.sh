@@ -49,12 +49,7 @@ pass "the program saved the message (received $T1) and answered it"
 # 2. kill -9; the same application (the driver) starts on that folder and shows the message.
 kill -9 "$PROGRAM"
 wait_exit "$PROGRAM" 10
-mkfifo "$WORK/driver.cmd"
-exec 3<>"$WORK/driver.cmd"  # the driver's commands; open both ways, so opening never blocks
-APP_STDIN=3 start_app ALICE alice "$E2E_DRIVER"
-DRIVER=$APP_PID
-wait_for_line "$WORK/alice.out" '^ready: ' 30
-grep -qx 'mode: mailslot mode' "$WORK/alice.out" || fail "driver mode: $(cat "$WORK/alice.out")"
+start_driver ALICE alice "mailslot mode"
 wait_for_exact "$WORK/alice.out" "$(window_line 'From BOB to alice' "On $T1" 'first message' 1 1)" 1
 pass "after kill -9 of the program the receive window shows the message"
 

@@ -27,12 +27,7 @@ confB=$(write_smbconf BOB "$WG")
 on_host_bg BOB "$WORK/listener" "$INTEROP_PEER" --smbconf "$confB" receive 1000000 --timeout 170
 wait_for_line "$WORK/listener" '^mailslot: owned'
 
-mkfifo "$WORK/driver.cmd"
-exec 3<>"$WORK/driver.cmd"
-APP_STDIN=3 start_app ALICE alice "$E2E_DRIVER"
-DRIVER=$APP_PID
-wait_for_line "$WORK/alice.out" '^ready: ' 30
-grep -qx 'mode: mailslot mode' "$WORK/alice.out" || fail "driver mode: $(cat "$WORK/alice.out")"
+start_driver ALICE alice "mailslot mode"
 
 on_host_bg ALICE "$WORK/tshark.log" tshark -q -i eth0 \
   -f "src host $A and udp and (dst port 137 or dst port 138)" -a duration:160 -w "$WORK/cap.pcap"

@@ -86,6 +86,19 @@ CONF
   echo "$dir/smb.conf"
 }
 
+# list_until LINE CMD...: runs a network listing (vantrel-send --list) into $WORK/list, its
+# errors into $WORK/list.err, up to five times two seconds apart until the list has the line
+# LINE; fails when the command does.
+list_until() {
+  local line="$1" try
+  shift
+  for try in 1 2 3 4 5; do
+    "$@" >"$WORK/list" 2>"$WORK/list.err" || fail "--list: exit $? ($(cat "$WORK/list.err"))"
+    grep -qx -- "$line" "$WORK/list" && break
+    sleep 2
+  done
+}
+
 # The value of "key: value" in a file.
 value_of() { sed -n "s/^$2: //p" "$1" | head -n1; }
 

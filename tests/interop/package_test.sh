@@ -121,15 +121,8 @@ start_user_app() {
   local host="$1" tag="$2" program="$3"
   user_env "$tag"
   in_host_conf "$host"
-  local run=(nsenter --mount="/proc/$KEEPER/ns/mnt" -- "$LAN_SH" run "$host" "${IN_HOST[@]}"
-    "${AS_USER[@]}" "${USER_ENV[@]}" "$program")
-  if [ -n "${APP_STDIN:-}" ]; then
-    "${run[@]}" <&"$APP_STDIN" >>"$WORK/$tag.out" 2>&1 &
-  else
-    "${run[@]}" </dev/null >>"$WORK/$tag.out" 2>&1 &
-  fi
-  APP_PID=$!
-  BACKGROUND_PIDS+=($!)
+  launch_app "$tag" nsenter --mount="/proc/$KEEPER/ns/mnt" -- "$LAN_SH" run "$host" \
+    "${IN_HOST[@]}" "${AS_USER[@]}" "${USER_ENV[@]}" "$program"
 }
 
 # The user's vantrel-send on BOB; its output in $WORK/send.out, its status returned.

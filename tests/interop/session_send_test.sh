@@ -133,12 +133,7 @@ wait_exit "$PROGRAM" 20
 pass "the Vantrel program listens on TCP 139 and saved the message of smbclient (at $T0)"
 
 # From here on the same application in-process (the driver), which shows its store.
-mkfifo "$WORK/driver.cmd"
-exec 3<>"$WORK/driver.cmd"
-APP_STDIN=3 start_app CAROL carol "$E2E_DRIVER"
-DRIVER=$APP_PID
-wait_for_line "$WORK/carol.out" '^ready: ' 30
-grep -qx 'mode: mailslot mode' "$WORK/carol.out" || fail "driver mode: $(cat "$WORK/carol.out")"
+start_driver CAROL carol "mailslot mode"
 wait_139_held_by "$DRIVER"
 pass "after a restart the program listens on TCP 139 again"
 

@@ -10,25 +10,22 @@
 
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUuid>
 #include <thread>
 
 #include "app/qt/MessengerApp.h"
-#include "fakes/FakeRegistry.h"
-#include "fakes/FakeSystem.h"
 #include "hook/linux/CaptureDir.h"
 #include "hook/linux/client/CaptureHookLibrary.h"
 #include "hook/linux/lib/Vantrel.h"
-#include "platform/linux/IconvCodePage.h"
-#include "res/Resources.h"
+#include "qt/AppTest.h"
 
 namespace vantrel::app {
 namespace {
 
-class AppCaptureTest : public ::testing::Test {
+class AppCaptureTest : public widgettest::AppTest {
  protected:
+  AppCaptureTest() : AppTest("TessivaneCaptureTest") {}
   void SetUp() override {
-    res::InitResources();
+    AppTest::SetUp();
     ASSERT_TRUE(dir.isValid());
     captureDir = dir.path().toStdString() + "/capture";
     ASSERT_EQ(mkdir(captureDir.c_str(), 03733), 0);
@@ -46,20 +43,10 @@ class AppCaptureTest : public ::testing::Test {
   }
 
   AppServices Services(IHookLibrary& hook) {
-    AppServices s;
-    s.registry = &reg;
-    s.system = &system;
-    s.messageBox = &boxes;
-    s.codePage = &codePage;
+    AppServices s = AppTest::Services();
     s.openMessageSlot = [] { return SlotOpenResult::kHeldByOther; };  // nmbd has UDP 138
     s.slotHeld = [] { return false; };
-    s.sendDatagram = [](std::string_view, std::string_view, std::string_view) { return 1; };
     s.hook = &hook;
-    s.instanceName =
-        QStringLiteral("TessivaneCaptureTest-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
-    s.trayAvailable = [] { return true; };
-    s.trayOwner = &trayOwner;
-    s.quit = &quit;
     return s;
   }
 
@@ -87,12 +74,6 @@ class AppCaptureTest : public ::testing::Test {
 
   QTemporaryDir dir;
   std::string captureDir;
-  fakes::FakeRegistry reg;
-  fakes::FakeSystemInfo system;
-  fakes::RecordingMessageBox boxes;
-  linux::IconvCodePage codePage;
-  ui::TrayOwner trayOwner;
-  ui::QuitFlag quit;
 };
 
 TEST_F(AppCaptureTest, CapturedMessagesReachTheReceiveWindowOnItsThread) {

@@ -11,19 +11,16 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
-#include <QUuid>
 #include <atomic>
 #include <thread>
 
 #include "app/qt/SingleInstance.h"
 #include "directory/linux/RunningProgram.h"
 #include "fakes/FakeNetworkDirectory.h"
-#include "fakes/FakeRegistry.h"
 #include "fakes/FakeSystem.h"
-#include "platform/linux/IconvCodePage.h"
+#include "qt/AppTest.h"
 #include "receive/SavedMessages.h"
 #include "res/ResourceIds.h"
-#include "res/Resources.h"
 #include "send/qt/SendDlg.h"
 #include "transport/Datagram.h"
 #include "ui/TrayIcon.h"
@@ -31,19 +28,12 @@
 namespace vantrel::app {
 namespace {
 
-class MessengerAppTest : public ::testing::Test {
+class MessengerAppTest : public widgettest::AppTest {
  protected:
-  void SetUp() override {
-    res::InitResources();
-    name = QStringLiteral("TessivaneAppTest-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
-  }
+  MessengerAppTest() : AppTest("TessivaneAppTest") {}
 
   AppServices Services() {
-    AppServices s;
-    s.registry = &reg;
-    s.system = &system;
-    s.messageBox = &boxes;
-    s.codePage = &codePage;
+    AppServices s = AppTest::Services();
     s.openMessageSlot = [this] {
       ++slotOpens;
       if (slotResult == SlotOpenResult::kOpened) slotHeld = true;
@@ -55,19 +45,11 @@ class MessengerAppTest : public ::testing::Test {
       arriving.clear();
       return 1;
     };
-    s.sendDatagram = [](std::string_view, std::string_view, std::string_view) { return 1; };
     s.startReceiving = [this] { ++receivingStarts; };
-    s.instanceName = name;
-    s.trayAvailable = [] { return true; };
-    s.trayOwner = &trayOwner;
-    s.quit = &quit;
     s.programPath = "/opt/vantrel/Vantrel";
     return s;
   }
 
-  fakes::FakeRegistry reg;
-  fakes::FakeSystemInfo system;
-  fakes::RecordingMessageBox boxes;
   // A box that notes what had happened when it was shown.
   struct ProbeBox : fakes::RecordingMessageBox {
     std::function<void()> onShow;
@@ -78,10 +60,6 @@ class MessengerAppTest : public ::testing::Test {
   } noticeProbe;
   int slotOpensAtNotice = -1;
   int receivingAtNotice = -1;
-  linux::IconvCodePage codePage;
-  ui::TrayOwner trayOwner;
-  ui::QuitFlag quit;
-  QString name;
   SlotOpenResult slotResult = SlotOpenResult::kOpened;
   bool slotHeld = false;
   int slotOpens = 0;

@@ -5,56 +5,36 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QUuid>
 #include <thread>
 
 #include "app/qt/MessengerApp.h"
-#include "fakes/FakeRegistry.h"
-#include "fakes/FakeSystem.h"
-#include "platform/linux/IconvCodePage.h"
-#include "res/Resources.h"
+#include "qt/AppTest.h"
 #include "transport/MessageSession.h"
 
 namespace vantrel::app {
 namespace {
 
-class TextIntakeTest : public ::testing::Test {
+class TextIntakeTest : public widgettest::AppTest {
  protected:
+  TextIntakeTest() : AppTest("TessivaneIntakeTest") {}
   void SetUp() override {
-    res::InitResources();
+    AppTest::SetUp();
     system.computerName = "CAROL";
-    name = QStringLiteral("TessivaneIntakeTest-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
   }
 
   AppServices Services() {
-    AppServices s;
-    s.registry = &reg;
-    s.system = &system;
-    s.messageBox = &boxes;
-    s.codePage = &codePage;
+    AppServices s = AppTest::Services();
     s.openMessageSlot = [this] { return slotResult; };
     s.slotHeld = [this] { return slotResult == SlotOpenResult::kOpened; };
     s.readMessageSlot = [](std::vector<MessageRecord>&, int) { return 1; };
-    s.sendDatagram = [](std::string_view, std::string_view, std::string_view) { return 1; };
     s.startTextIntake = [this](std::function<void(std::string)> d) {
       ++starts;
       deliver = std::move(d);
     };
     s.stopTextIntake = [this] { stops.push_back(windowAtStop()); };
-    s.instanceName = name;
-    s.trayAvailable = [] { return true; };
-    s.trayOwner = &trayOwner;
-    s.quit = &quit;
     return s;
   }
 
-  fakes::FakeRegistry reg;
-  fakes::FakeSystemInfo system;
-  fakes::RecordingMessageBox boxes;
-  linux::IconvCodePage codePage;
-  ui::TrayOwner trayOwner;
-  ui::QuitFlag quit;
-  QString name;
   SlotOpenResult slotResult = SlotOpenResult::kOpened;
   int starts = 0;
   std::function<void(std::string)> deliver;

@@ -79,25 +79,24 @@ TEST(BlackListDlg, EnterPressesOkAndCancelOrEscapeChangeNothing) {
   EXPECT_EQ(dlg.result(), QDialog::Rejected);
   EXPECT_EQ(dlg.mask(), 31);
 
-  CBlackListDlg esc;
-  esc.SetMask(3);
-  esc.show();
-  esc.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&esc));
-  QTest::mouseClick(Box(esc, res::IDC_NO_POPUP_BC), Qt::LeftButton);
-  QTest::keyClick(&esc, Qt::Key_Escape);
-  EXPECT_EQ(esc.result(), QDialog::Rejected);
-  EXPECT_EQ(esc.mask(), 3);
-
-  CBlackListDlg enter;
-  enter.SetMask(3);
-  enter.show();
-  enter.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&enter));
-  QTest::mouseClick(Box(enter, res::IDC_NO_POPUP_BC), Qt::LeftButton);
-  QTest::keyClick(&enter, Qt::Key_Return);
-  EXPECT_EQ(enter.result(), QDialog::Accepted);
-  EXPECT_EQ(enter.mask(), 11);
+  // A box ticked, then Escape keeps the mask as it was, Enter takes the tick.
+  const struct {
+    Qt::Key key;
+    QDialog::DialogCode result;
+    int mask;
+  } keys[] = {{Qt::Key_Escape, QDialog::Rejected, 3}, {Qt::Key_Return, QDialog::Accepted, 11}};
+  for (const auto& k : keys) {
+    SCOPED_TRACE(k.key);
+    CBlackListDlg keyed;
+    keyed.SetMask(3);
+    keyed.show();
+    keyed.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&keyed));
+    QTest::mouseClick(Box(keyed, res::IDC_NO_POPUP_BC), Qt::LeftButton);
+    QTest::keyClick(&keyed, k.key);
+    EXPECT_EQ(keyed.result(), k.result);
+    EXPECT_EQ(keyed.mask(), k.mask);
+  }
 }
 
 TEST(BlackListDlg, TheTableIsRuledAsTheTemplateSays) {

@@ -9,47 +9,33 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QUuid>
 #include <atomic>
 #include <functional>
 
 #include "app/qt/MessengerApp.h"
 #include "directory/qt/NetworkRefresh.h"
 #include "directory/qt/SelectReceiverDlg.h"
-#include "fakes/FakeRegistry.h"
-#include "fakes/FakeSystem.h"
-#include "platform/linux/IconvCodePage.h"
+#include "qt/AppTest.h"
 #include "res/ResourceIds.h"
-#include "res/Resources.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MultiSelectTree.h"
 
 namespace vantrel::app {
 namespace {
 
-class SelectReceiverAppTest : public ::testing::Test {
+class SelectReceiverAppTest : public widgettest::AppTest {
  protected:
-  void SetUp() override { res::InitResources(); }
+  SelectReceiverAppTest() : AppTest("TessivaneSelectTest") {}
 
   AppServices Services() {
-    AppServices s;
-    s.registry = &reg;
-    s.system = &system;
-    s.messageBox = &boxes;
-    s.codePage = &codePage;
+    AppServices s = AppTest::Services();
     s.openMessageSlot = [] { return SlotOpenResult::kHeldByOther; };  // sender only
     s.slotHeld = [] { return false; };
-    s.sendDatagram = [](std::string_view, std::string_view, std::string_view) { return 1; };
     s.refreshNetworkList = [this](bool captureMode) {
       ++calls;
       lastCaptureMode = captureMode;
       return NetworkNameList{"HOME", "\\\\ALICE Front desk", "\\\\BOB", "LAB", "\\\\CARL"};
     };
-    s.instanceName =
-        QStringLiteral("TessivaneSelectTest-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
-    s.trayAvailable = [] { return true; };
-    s.trayOwner = &trayOwner;
-    s.quit = &quit;
     return s;
   }
 
@@ -72,12 +58,6 @@ class SelectReceiverAppTest : public ::testing::Test {
     EXPECT_TRUE(ran);
   }
 
-  fakes::FakeRegistry reg;
-  fakes::FakeSystemInfo system;
-  fakes::RecordingMessageBox boxes;
-  linux::IconvCodePage codePage;
-  ui::TrayOwner trayOwner;
-  ui::QuitFlag quit;
   std::atomic<int> calls{0};
   std::atomic<bool> lastCaptureMode{true};
 };

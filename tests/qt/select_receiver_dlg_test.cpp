@@ -8,89 +8,30 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <atomic>
-#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
 
 #include "directory/qt/NetworkRefresh.h"
-#include "directory/qt/SearchAnimation.h"
-#include "platform/linux/IconvCodePage.h"
+#include "qt/NetworkListDlgTest.h"
 #include "res/ResourceIds.h"
-#include "res/Resources.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MultiSelectTree.h"
-#include "ui/TextCodec.h"
 
 namespace vantrel {
 namespace {
 
-// The network as the enumeration finds it. Enumerate runs on the refresh
-// thread; Hold makes it wait until Release.
-class FakeNetwork {
- public:
-  NetworkNameList Enumerate() {
-    ++calls;
-    std::unique_lock lock(mutex_);
-    entered_ = true;
-    changed_.notify_all();
-    changed_.wait(lock, [this] { return !held_; });
-    return list_;
-  }
-  void Set(NetworkNameList list) {
-    const std::lock_guard lock(mutex_);
-    list_ = std::move(list);
-  }
-  void Hold() {
-    const std::lock_guard lock(mutex_);
-    held_ = true;
-    entered_ = false;
-  }
-  void Release() {
-    const std::lock_guard lock(mutex_);
-    held_ = false;
-    changed_.notify_all();
-  }
-  bool entered() {
-    const std::lock_guard lock(mutex_);
-    return entered_;
-  }
+using widgettest::kHomeAndLab;
 
-  std::atomic<int> calls{0};
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  NetworkNameList list_;
-  bool held_ = false;
-  bool entered_ = false;
-};
-
-const NetworkNameList kHomeAndLab = {"HOME", "\\\\ALICE Front desk", "\\\\BOB", "LAB", "\\\\CARL"};
-
-class SelectReceiverDlgTest : public ::testing::Test {
+class SelectReceiverDlgTest : public widgettest::NetworkListDlgTest<CSelectReceiverDlg> {
  protected:
-  void SetUp() override {
-    res::InitResources();
-    network.Set(kHomeAndLab);
-  }
-  void TearDown() override {
-    network.Release();
-    delete dlg.data();
-  }
-
   CSelectReceiverDlg* Open() {
-    delete dlg.data();
-    dlg = new CSelectReceiverDlg(refresh, nullptr, &codec);
-    dlg->show();
-    dlg->activateWindow();
+    Show([this] { return new CSelectReceiverDlg(refresh, nullptr, &codec); });
     EXPECT_TRUE(QTest::qWaitForWindowExposed(dlg));
     return dlg;
   }
@@ -110,8 +51,6 @@ class SelectReceiverDlgTest : public ::testing::Test {
     const auto found = Tree()->findItems(text, Qt::MatchStartsWith | Qt::MatchRecursive);
     return found.isEmpty() ? nullptr : found.first();
   }
-  QPushButton* Button(int id) const { return ui::FindControl<QPushButton>(dlg, id); }
-  void Click(int id) const { QTest::mouseClick(Button(id), Qt::LeftButton); }
   void ClickItem(const QString& text, Qt::KeyboardModifiers keys = {}) const {
     QTreeWidgetItem* item = Find(text);
     ASSERT_NE(item, nullptr) << text.toStdString();
@@ -134,12 +73,6 @@ class SelectReceiverDlgTest : public ::testing::Test {
     }
     return out;
   }
-  FakeNetwork network;
-  NetworkListCache cache;
-  NetworkRefresh refresh{cache, [this] { return network.Enumerate(); }};
-  linux::IconvCodePage codePage;
-  ui::TextCodec codec{codePage, 1252};
-  QPointer<CSelectReceiverDlg> dlg;
 };
 
 TEST_F(SelectReceiverDlgTest, FirstOpeningEnumeratesAndSelectsEveryComputer) {
@@ -241,23 +174,14 @@ TEST_F(SelectReceiverDlgTest, TheWindowGoesOnWhileTheNetworkIsEnumerated) {
   network.Hold();
   Open();
   ASSERT_TRUE(QTest::qWaitFor([this] { return network.entered(); }, 5000));
-  EXPECT_TRUE(dlg->isRefreshing());
-  EXPECT_TRUE(dlg->animation().isPlaying());
-  EXPECT_EQ(dlg->cursor().shape(), Qt::BusyCursor);
-  EXPECT_FALSE(Button(res::IDOK)->isEnabled());
-  EXPECT_FALSE(Button(res::IDC_REFRESH)->isEnabled());
-  EXPECT_FALSE(Button(res::IDC_SELECT_ALL)->isEnabled());
-  EXPECT_TRUE(Button(res::IDCANCEL)->isEnabled());
+  ExpectBusy({res::IDOK, res::IDC_REFRESH, res::IDC_SELECT_ALL});
 
   // The event loop runs: a timer ticks and the animation moves on.
   int ticks = 0;
   QTimer timer;
   QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
   timer.start(20);
-  const auto* label = ui::FindControl<QLabel>(dlg, res::IDC_SEARCH_ANIMATION);
-  const qint64 firstFrame = label->pixmap().cacheKey();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return dlg->animation().frame() >= 2; }, 3000));
-  EXPECT_NE(label->pixmap().cacheKey(), firstFrame);
+  ExpectTheAnimationMovesOn();
   EXPECT_GT(ticks, 5);
 
   network.Release();

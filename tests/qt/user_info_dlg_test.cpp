@@ -17,15 +17,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QUuid>
 #include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -34,14 +30,13 @@
 #include "directory/AddressBookStore.h"
 #include "directory/qt/BlackListDlg.h"
 #include "directory/qt/NetworkRefresh.h"
-#include "directory/qt/SearchAnimation.h"
 #include "directory/qt/UserInfoGrid.h"
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeSystem.h"
-#include "platform/linux/IconvCodePage.h"
+#include "qt/AppTest.h"
+#include "qt/NetworkListDlgTest.h"
 #include "receive/qt/ReceiveDlg.h"
 #include "res/ResourceIds.h"
-#include "res/Resources.h"
 #include "settings/Profile.h"
 #include "transport/Datagram.h"
 #include "transport/MessageRecord.h"
@@ -52,48 +47,7 @@
 namespace vantrel {
 namespace {
 
-// The network as the enumeration finds it. Enumerate runs on the refresh
-// thread; Hold makes it wait until Release.
-class FakeNetwork {
- public:
-  NetworkNameList Enumerate() {
-    ++calls;
-    std::unique_lock lock(mutex_);
-    entered_ = true;
-    changed_.notify_all();
-    changed_.wait(lock, [this] { return !held_; });
-    return list_;
-  }
-  void Set(NetworkNameList list) {
-    const std::lock_guard lock(mutex_);
-    list_ = std::move(list);
-  }
-  void Hold() {
-    const std::lock_guard lock(mutex_);
-    held_ = true;
-    entered_ = false;
-  }
-  void Release() {
-    const std::lock_guard lock(mutex_);
-    held_ = false;
-    changed_.notify_all();
-  }
-  bool entered() {
-    const std::lock_guard lock(mutex_);
-    return entered_;
-  }
-
-  std::atomic<int> calls{0};
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  NetworkNameList list_;
-  bool held_ = false;
-  bool entered_ = false;
-};
-
-const NetworkNameList kHomeAndLab = {"HOME", "\\\\ALICE Front desk", "\\\\BOB", "LAB", "\\\\CARL"};
+using widgettest::kHomeAndLab;
 
 // Runs act on the Black List dialog once it is open (modal, so the test's
 // own code waits in its loop).
@@ -109,22 +63,10 @@ void OnBlackListDialog(std::function<void(CBlackListDlg*)> act) {
   poll->start(10);
 }
 
-class UserInfoDlgTest : public ::testing::Test {
+class UserInfoDlgTest : public widgettest::NetworkListDlgTest<CUserInfoDlg> {
  protected:
-  void SetUp() override {
-    res::InitResources();
-    network.Set(kHomeAndLab);
-  }
-  void TearDown() override {
-    network.Release();
-    delete dlg.data();
-  }
-
   CUserInfoDlg* Open() {
-    delete dlg.data();
-    dlg = new CUserInfoDlg(refresh, reg, nullptr, &codec, &boxes);
-    dlg->show();
-    dlg->activateWindow();
+    Show([this] { return new CUserInfoDlg(refresh, reg, nullptr, &codec, &boxes); });
     EXPECT_TRUE(QTest::qWaitForWindowActive(dlg));
     return dlg;
   }
@@ -139,8 +81,6 @@ class UserInfoDlgTest : public ::testing::Test {
   }
 
   CUserInfoGrid* Grid() const { return dlg->grid(); }
-  QPushButton* Button(int id) const { return ui::FindControl<QPushButton>(dlg, id); }
-  void Click(int id) const { QTest::mouseClick(Button(id), Qt::LeftButton); }
 
   // Every shown row: its level's indent, label, and the two cells when set.
   std::string Shape() const {
@@ -195,15 +135,9 @@ class UserInfoDlgTest : public ::testing::Test {
     ASSERT_TRUE(SaveAddressBook(profile, table));
   }
 
-  FakeNetwork network;
-  NetworkListCache cache;
-  NetworkRefresh refresh{cache, [this] { return network.Enumerate(); }};
   fakes::FakeRegistry reg;
   Profile profile{reg};
   fakes::RecordingMessageBox boxes;
-  linux::IconvCodePage codePage;
-  ui::TextCodec codec{codePage, 1252};
-  QPointer<CUserInfoDlg> dlg;
 };
 
 // ---- Filling ---------------------------------------------------------------------
@@ -497,17 +431,9 @@ TEST_F(UserInfoDlgTest, TheWindowGoesOnWhileTheNetworkIsEnumerated) {
   network.Hold();
   Open();
   ASSERT_TRUE(QTest::qWaitFor([this] { return network.entered(); }, 5000));
-  EXPECT_TRUE(dlg->isRefreshing());
-  EXPECT_TRUE(dlg->animation().isPlaying());
-  EXPECT_EQ(dlg->cursor().shape(), Qt::BusyCursor);
-  EXPECT_FALSE(Button(res::IDC_USER_INFO_OK)->isEnabled());
-  EXPECT_FALSE(Button(res::IDC_REFRESH)->isEnabled());
+  ExpectBusy({res::IDC_USER_INFO_OK, res::IDC_REFRESH});
   EXPECT_FALSE(Grid()->isEnabled());
-  EXPECT_TRUE(Button(res::IDCANCEL)->isEnabled());
-  const auto* label = ui::FindControl<QLabel>(dlg, res::IDC_SEARCH_ANIMATION);
-  const qint64 firstFrame = label->pixmap().cacheKey();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return dlg->animation().frame() >= 2; }, 3000));
-  EXPECT_NE(label->pixmap().cacheKey(), firstFrame);
+  ExpectTheAnimationMovesOn();
 
   network.Release();
   ASSERT_TRUE(WaitFilled());
@@ -583,25 +509,19 @@ TEST_F(UserInfoDlgTest, EnlargingGrowsTheGridAndMovesTheButtonsNeverSmallerThanA
 
 // ---- As the application wires it ---------------------------------------------------
 
-TEST(UserInfoAppTest, TheReceiveWindowOpensItAndTheNextMessageFollowsTheBook) {
-  res::InitResources();
-  fakes::FakeRegistry reg;
-  fakes::FakeSystemInfo system;
+class UserInfoAppTest : public widgettest::AppTest {
+ protected:
+  UserInfoAppTest() : AppTest("TessivaneUserInfoTest") {}
+};
+
+TEST_F(UserInfoAppTest, TheReceiveWindowOpensItAndTheNextMessageFollowsTheBook) {
   system.computerName = "ALICE";
-  fakes::RecordingMessageBox boxes;
-  linux::IconvCodePage codePage;
-  ui::TrayOwner trayOwner;
-  ui::QuitFlag quit;
   std::vector<MessageRecord> arriving;
   std::vector<std::string> answers;
   std::atomic<int> enumerations{0};
   bool held = false;
 
-  app::AppServices s;
-  s.registry = &reg;
-  s.system = &system;
-  s.messageBox = &boxes;
-  s.codePage = &codePage;
+  app::AppServices s = Services();
   s.openMessageSlot = [&held] {
     held = true;
     return app::SlotOpenResult::kOpened;
@@ -621,11 +541,6 @@ TEST(UserInfoAppTest, TheReceiveWindowOpensItAndTheNextMessageFollowsTheBook) {
     ++enumerations;
     return NetworkNameList{"LANFOLK", "\\ALICE", "\\BOB", "\\CAROL"};
   };
-  s.instanceName =
-      QStringLiteral("TessivaneUserInfoTest-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
-  s.trayAvailable = [] { return true; };
-  s.trayOwner = &trayOwner;
-  s.quit = &quit;
   app::MessengerApp messenger(std::move(s));
   ASSERT_TRUE(messenger.InitInstance());
   CReceiveDlg* receive = messenger.receiveWindow();

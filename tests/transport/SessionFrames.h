@@ -27,35 +27,20 @@ inline Bytes SessionRequestPacket(std::string_view called, uint8_t calledSuffix,
   return SessionPacket(0x81, Name34(called, calledSuffix) + Name34(calling, callingSuffix));
 }
 
-// An SMB request, field by field.
-struct SmbRequest {
-  uint8_t command = 0xD0;
-  uint8_t flags = 0x00;
-  uint16_t flags2 = 0x0000;
-  uint16_t pidHigh = 0;
-  uint16_t tid = 0;
-  uint16_t pidLow = 0x3193;
-  uint16_t uid = 0;
-  uint16_t mid = 0;
+// An SMB request, field by field: a Send Message from process 0x3193 unless
+// told otherwise.
+struct SmbRequest : SmbHeaderFields {
+  SmbRequest() {
+    command = 0xD0;
+    pidLow = 0x3193;
+  }
   std::vector<uint16_t> words;
   Bytes bytes;
   int byteCount = -1;  // -1: the true count
 };
 
 inline Bytes SmbOf(const SmbRequest& s) {
-  Bytes b(32, 0);
-  b[0] = 0xFF;
-  b[1] = 'S';
-  b[2] = 'M';
-  b[3] = 'B';                                         // 0  Protocol
-  b[4] = s.command;                                   // 4  Command
-  b[9] = s.flags;                                     // 9  Flags
-  Put16Le(b, 10, s.flags2);                           // 10 Flags2
-  Put16Le(b, 12, s.pidHigh);                          // 12 PIDHigh
-  Put16Le(b, 24, s.tid);                              // 24 TID
-  Put16Le(b, 26, s.pidLow);                           // 26 PIDLow
-  Put16Le(b, 28, s.uid);                              // 28 UID
-  Put16Le(b, 30, s.mid);                              // 30 MID
+  Bytes b = SmbHeaderBytes(s);
   b.push_back(static_cast<uint8_t>(s.words.size()));  // 32 WordCount
   for (uint16_t w : s.words) {
     b.push_back(static_cast<uint8_t>(w));

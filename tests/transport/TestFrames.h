@@ -89,6 +89,35 @@ inline Bytes Name34(std::string_view name, uint8_t suffix, bool asWritten = fals
   return out;
 }
 
+// The 32-byte SMB header, field by field; the status and the signature are zero.
+struct SmbHeaderFields {
+  uint8_t command = 0;
+  uint8_t flags = 0;
+  uint16_t flags2 = 0;
+  uint16_t pidHigh = 0;
+  uint16_t tid = 0;
+  uint16_t pidLow = 0;
+  uint16_t uid = 0;
+  uint16_t mid = 0;
+};
+
+inline Bytes SmbHeaderBytes(const SmbHeaderFields& h) {
+  Bytes b(32, 0);
+  b[0] = 0xFF;
+  b[1] = 'S';
+  b[2] = 'M';
+  b[3] = 'B';                 // 0  Protocol
+  b[4] = h.command;           // 4  Command
+  b[9] = h.flags;             // 9  Flags
+  Put16Le(b, 10, h.flags2);   // 10 Flags2
+  Put16Le(b, 12, h.pidHigh);  // 12 PIDHigh
+  Put16Le(b, 24, h.tid);      // 24 TID
+  Put16Le(b, 26, h.pidLow);   // 26 PIDLow
+  Put16Le(b, 28, h.uid);      // 28 UID
+  Put16Le(b, 30, h.mid);      // 30 MID
+  return b;
+}
+
 // SMB_COM_TRANSACTION mailslot write, laid out field by field.
 struct SmbFrame {
   std::string mailslot = "\\MAILSLOT\\MESSNGR";
@@ -107,16 +136,10 @@ struct SmbFrame {
 };
 
 inline Bytes Smb(const SmbFrame& s) {
-  Bytes b(69, 0);
-  b[0] = 0xFF;
-  b[1] = 'S';
-  b[2] = 'M';
-  b[3] = 'B';                // 0  Protocol
-  b[4] = s.command;          // 4  Command
-  b[9] = s.flags;            // 9  Flags
-  Put16Le(b, 24, s.tid);     // 24 TID
-  Put16Le(b, 26, s.pidLow);  // 26 PIDLow
-  b[32] = s.wordCount;       // 32 WordCount
+  Bytes b =
+      SmbHeaderBytes({.command = s.command, .flags = s.flags, .tid = s.tid, .pidLow = s.pidLow});
+  b.resize(69, 0);
+  b[32] = s.wordCount;  // 32 WordCount
   size_t dataAt = 69 + s.mailslot.size() + 1 + s.pad;
   size_t off = s.dataOffset < 0 ? dataAt : static_cast<size_t>(s.dataOffset);
   size_t cnt = s.dataCount < 0 ? s.data.size() : static_cast<size_t>(s.dataCount);

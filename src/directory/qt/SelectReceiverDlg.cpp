@@ -1,16 +1,12 @@
 #include "directory/qt/SelectReceiverDlg.h"
 
-#include <QApplication>
-#include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QTreeWidget>
 #include <algorithm>
 
 #include "directory/NetworkList.h"
 #include "directory/qt/NetworkRefresh.h"
-#include "directory/qt/SearchAnimation.h"
 #include "res/Dialogs.h"
 #include "res/ResourceIds.h"
 #include "res/Resources.h"
@@ -28,9 +24,6 @@ QString NameOf(const QTreeWidgetItem* item) {
   const QString text = item->text(0);
   return text.left(text.indexOf(QLatin1Char(' ')));
 }
-
-// The buttons that wait while the network is enumerated; Cancel never does.
-constexpr int kBusyButtons[] = {res::IDOK, res::IDC_SELECT_ALL, res::IDC_REFRESH};
 
 // An item of the network: its text and one of the dialog's images, answered
 // from two members rather than stored as item data. A tree of ten thousand
@@ -61,9 +54,13 @@ class NetworkItem final : public ui::CMultiSelectTree::Item {
 
 CSelectReceiverDlg::CSelectReceiverDlg(NetworkRefresh& refresh, QWidget* owner,
                                        const ui::TextCodec* codec)
-    : CResizableDlg(res::kSelectReceiverDialog, owner), refresh_(refresh), codec_(codec) {
+    : CNetworkListDlg(res::kSelectReceiverDialog, refresh, owner,
+                      // What waits while the network is enumerated; Cancel never does.
+                      {res::IDOK, res::IDC_SELECT_ALL, res::IDC_REFRESH}),
+      codec_(codec) {
   tree_ =
       ui::CMultiSelectTree::TakePlaceOf(ui::FindControl<QTreeWidget>(this, res::IDC_RECEIVER_TREE));
+  SetList(tree_);
   tree_->setIconSize(QSize(kImageSize, kImageSize));
 
   // Bitmap 139 cut into its three images, magenta transparent over the
@@ -80,16 +77,12 @@ CSelectReceiverDlg::CSelectReceiverDlg(NetworkRefresh& refresh, QWidget* owner,
     images_[i].addPixmap(image, QIcon::Selected);
   }
 
-  animation_ =
-      std::make_unique<SearchAnimation>(ui::FindControl<QLabel>(this, res::IDC_SEARCH_ANIMATION));
-
   auto button = [this](int id) { return ui::FindControl<QPushButton>(this, id); };
   connect(button(res::IDOK), &QPushButton::clicked, this, &CSelectReceiverDlg::OnOk);
   connect(button(res::IDCANCEL), &QPushButton::clicked, this, &QDialog::reject);
   connect(button(res::IDC_SELECT_ALL), &QPushButton::clicked, this,
           &CSelectReceiverDlg::SelectAllComputers);
   connect(button(res::IDC_REFRESH), &QPushButton::clicked, this, &CSelectReceiverDlg::OnRefresh);
-  connect(&refresh_, &NetworkRefresh::finished, this, &CSelectReceiverDlg::OnRefreshFinished);
 }
 
 CSelectReceiverDlg::~CSelectReceiverDlg() = default;
@@ -98,68 +91,12 @@ QIcon CSelectReceiverDlg::image(int index) const {
   return index >= 0 && index < 3 ? images_[index] : QIcon();
 }
 
-void CSelectReceiverDlg::showEvent(QShowEvent* event) {
-  CResizableDlg::showEvent(event);
-  // The first filling, once the dialog is on the screen.
-  if (firstShowPending_ && !refreshPosted_) {
-    refreshPosted_ = true;
-    QMetaObject::invokeMethod(this, &CSelectReceiverDlg::OnRefresh, Qt::QueuedConnection);
-  }
-}
-
 void CSelectReceiverDlg::RepositionControls(int dx, int dy) {
   for (int id : {res::IDOK, res::IDCANCEL, res::IDC_SELECT_ALL, res::IDC_REFRESH,
                  res::IDC_SEARCH_ANIMATION}) {
     MoveControl(dx, 0, id);
   }
   GrowControl(dx, dy, tree_);
-}
-
-void CSelectReceiverDlg::OnRefresh() {
-  if (waiting_) return;
-  if (firstShowPending_) {
-    // The first filling uses the cache when it has something.
-    firstShowPending_ = false;
-    FillReceiverTree();
-    return;
-  }
-  StartRefresh();
-}
-
-void CSelectReceiverDlg::FillReceiverTree() {
-  if (waiting_) return;
-  if (refresh_.cache().empty()) {
-    StartRefresh();
-    return;
-  }
-  FillFromCache();
-}
-
-void CSelectReceiverDlg::StartRefresh() {
-  waiting_ = true;
-  SetBusy(true);
-  refresh_.Start();  // or wait for the one that runs
-}
-
-void CSelectReceiverDlg::OnRefreshFinished() {
-  if (!waiting_) return;  // someone else's enumeration: the tree keeps its copy
-  waiting_ = false;
-  SetBusy(false);  // first: a disabled tree would not take the focus
-  FillFromCache();
-}
-
-void CSelectReceiverDlg::SetBusy(bool busy) {
-  if (busy) {
-    setCursor(Qt::BusyCursor);
-    animation_->Play();
-  } else {
-    animation_->Stop();
-    unsetCursor();
-  }
-  for (int id : kBusyButtons) {
-    if (auto* b = ui::FindControl<QPushButton>(this, id)) b->setEnabled(!busy);
-  }
-  tree_->setEnabled(!busy);
 }
 
 QString CSelectReceiverDlg::Decode(std::string_view bytes) const {
@@ -171,10 +108,9 @@ QString CSelectReceiverDlg::Decode(std::string_view bytes) const {
   return codec_ ? codec_->ToQString(bytes) : QString::fromUtf8(bytes.data(), size);
 }
 
-void CSelectReceiverDlg::FillFromCache() {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  animation_->Play();
+void CSelectReceiverDlg::FillReceiverTree() { FillOrRefresh(); }
 
+void CSelectReceiverDlg::FillList() {
   // The items are made off the tree and put in with one insertion: no signal
   // and no layout per item.
   tree_->clear();
@@ -186,7 +122,7 @@ void CSelectReceiverDlg::FillFromCache() {
     if (group) group->addChildren(computers);
     computers.clear();
   };
-  for (const std::string& entry : refresh_.cache().Entries()) {
+  for (const std::string& entry : refresh().cache().Entries()) {
     if (!IsComputerEntry(entry)) {
       closeGroup();
       group = new NetworkItem(Decode(entry), images_[kImageGroup], false);
@@ -204,8 +140,6 @@ void CSelectReceiverDlg::FillFromCache() {
   tree_->addTopLevelItem(root);
 
   SelectAllComputers();
-  animation_->Stop();
-  QApplication::restoreOverrideCursor();
 }
 
 void CSelectReceiverDlg::SelectAllComputers() {

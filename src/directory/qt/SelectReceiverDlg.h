@@ -17,25 +17,22 @@
 
 #include <QIcon>
 #include <QString>
-#include <memory>
 #include <string_view>
 
-#include "ui/ResizableDlg.h"
+#include "directory/qt/NetworkListDlg.h"
 
-class QPushButton;
 class QTreeWidgetItem;
 
 namespace vantrel {
 
 class NetworkRefresh;
-class SearchAnimation;
 
 namespace ui {
 class CMultiSelectTree;
 class TextCodec;
 }  // namespace ui
 
-class CSelectReceiverDlg : public ui::CResizableDlg {
+class CSelectReceiverDlg : public CNetworkListDlg {
   Q_OBJECT
 
  public:
@@ -64,35 +61,22 @@ class CSelectReceiverDlg : public ui::CResizableDlg {
   void SelectAllComputers();
 
   ui::CMultiSelectTree* tree() const { return tree_; }
-  const SearchAnimation& animation() const { return *animation_; }
-  // Whether the dialog waits for an enumeration.
-  bool isRefreshing() const { return waiting_; }
   // The icon of an image of bitmap 139.
   QIcon image(int index) const;
 
  protected:
-  void showEvent(QShowEvent* event) override;
   void RepositionControls(int dx, int dy) override;
+  void FillList() override;
 
  private:
-  void OnRefresh();
   void OnOk();
-  void OnRefreshFinished();
-  void StartRefresh();
-  void FillFromCache();
-  void SetBusy(bool busy);
   QString Decode(std::string_view bytes) const;
   QString BuildResult() const;
 
-  NetworkRefresh& refresh_;
   const ui::TextCodec* codec_;
   ui::CMultiSelectTree* tree_ = nullptr;
-  std::unique_ptr<SearchAnimation> animation_;
   QIcon images_[3];
   QString result_;
-  bool firstShowPending_ = true;
-  bool refreshPosted_ = false;
-  bool waiting_ = false;
 };
 
 }  // namespace vantrel

@@ -1,10 +1,7 @@
 #include "directory/qt/UserInfoDlg.h"
 
-#include <QApplication>
 #include <QFrame>
-#include <QLabel>
 #include <QPushButton>
-#include <QShowEvent>
 #include <algorithm>
 #include <deque>
 #include <string>
@@ -15,7 +12,6 @@
 #include "directory/NetEnum.h"
 #include "directory/NetworkList.h"
 #include "directory/qt/NetworkRefresh.h"
-#include "directory/qt/SearchAnimation.h"
 #include "directory/qt/UserInfoGrid.h"
 #include "platform/AsciiCase.h"
 #include "platform/MessageBox.h"
@@ -26,9 +22,6 @@
 
 namespace vantrel {
 namespace {
-
-// The buttons that wait while the network is enumerated; Cancel never does.
-constexpr int kBusyButtons[] = {res::IDC_USER_INFO_OK, res::IDC_REFRESH};
 
 // Sorts each run of computer entries of the list as the enumeration sorts
 // them (CNetEnum::SortNames); domain entries keep their places, so the place
@@ -140,8 +133,9 @@ class SnapshotReads final : public IRegistry {
 
 CUserInfoDlg::CUserInfoDlg(NetworkRefresh& refresh, IRegistry& registry, QWidget* owner,
                            const ui::TextCodec* codec, IMessageBox* messageBox)
-    : CResizableDlg(res::kUserInfoDialog, owner),
-      refresh_(refresh),
+    : CNetworkListDlg(res::kUserInfoDialog, refresh, owner,
+                      // What waits while the network is enumerated; Cancel never does.
+                      {res::IDC_USER_INFO_OK, res::IDC_REFRESH}),
       profile_(registry),
       codec_(codec),
       messageBox_(messageBox) {
@@ -154,27 +148,15 @@ CUserInfoDlg::CUserInfoDlg(NetworkRefresh& refresh, IRegistry& registry, QWidget
     QWidget::setTabOrder(grid_, ui::FindControlWidget(this, res::IDC_USER_INFO_OK));
   }
   grid_->show();
-
-  animation_ =
-      std::make_unique<SearchAnimation>(ui::FindControl<QLabel>(this, res::IDC_SEARCH_ANIMATION));
+  SetList(grid_);
 
   auto button = [this](int id) { return ui::FindControl<QPushButton>(this, id); };
   connect(button(res::IDC_USER_INFO_OK), &QPushButton::clicked, this, &CUserInfoDlg::OnOk);
   connect(button(res::IDCANCEL), &QPushButton::clicked, this, &QDialog::reject);
   connect(button(res::IDC_REFRESH), &QPushButton::clicked, this, &CUserInfoDlg::OnRefresh);
-  connect(&refresh_, &NetworkRefresh::finished, this, &CUserInfoDlg::OnRefreshFinished);
 }
 
 CUserInfoDlg::~CUserInfoDlg() = default;
-
-void CUserInfoDlg::showEvent(QShowEvent* event) {
-  CResizableDlg::showEvent(event);
-  // The first filling, once the dialog is on the screen.
-  if (firstShow_ && !refreshPosted_) {
-    refreshPosted_ = true;
-    QMetaObject::invokeMethod(this, &CUserInfoDlg::OnRefresh, Qt::QueuedConnection);
-  }
-}
 
 void CUserInfoDlg::RepositionControls(int dx, int dy) {
   // The buttons and the animation follow the right edge; the grid stretches.
@@ -185,59 +167,14 @@ void CUserInfoDlg::RepositionControls(int dx, int dy) {
   GrowControl(dx, dy, grid_);
 }
 
-void CUserInfoDlg::OnRefresh() {
-  if (waiting_) return;
-  if (firstShow_) {
-    // The first filling uses the cache when it has something.
-    firstShow_ = false;
-    Fill();
-    return;
-  }
-  StartRefresh();
-}
+void CUserInfoDlg::Fill() { FillOrRefresh(); }
 
-void CUserInfoDlg::Fill() {
-  if (waiting_) return;
-  if (refresh_.cache().empty()) {
-    StartRefresh();
-    return;
-  }
-  FillFromCache();
-}
-
-void CUserInfoDlg::StartRefresh() {
+void CUserInfoDlg::BeforeRefresh() {
   // What is typed but not yet stored is dropped with the refill anyway.
   grid_->DropOpenEdit();
-  waiting_ = true;
-  SetBusy(true);
-  refresh_.Start();  // or wait for the one that runs
 }
 
-void CUserInfoDlg::OnRefreshFinished() {
-  if (!waiting_) return;  // someone else's enumeration: the grid keeps its rows
-  waiting_ = false;
-  SetBusy(false);
-  // Filled whatever the enumeration found, an empty network included.
-  FillFromCache();
-}
-
-void CUserInfoDlg::SetBusy(bool busy) {
-  if (busy) {
-    setCursor(Qt::BusyCursor);
-    animation_->Play();
-  } else {
-    animation_->Stop();
-    unsetCursor();
-  }
-  for (int id : kBusyButtons) {
-    if (auto* b = ui::FindControl<QPushButton>(this, id)) b->setEnabled(!busy);
-  }
-  grid_->setEnabled(!busy);
-}
-
-void CUserInfoDlg::FillFromCache() {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  animation_->Play();
+void CUserInfoDlg::FillList() {
   grid_->ClearRows();
 
   ui::TreeGridNode* root =
@@ -250,7 +187,7 @@ void CUserInfoDlg::FillFromCache() {
     // in it), so the merge and the cells see the same book, and the hive is
     // not locked and unlocked again for each of the thousands of values read.
     RegTransaction oneRead(profile_.registry());
-    if (MergeStoredComputers(profile_, working, refresh_.cache().Entries()))
+    if (MergeStoredComputers(profile_, working, refresh().cache().Entries()))
       SortComputersInDomains(working);
     ui::TreeGridNode* domain = root;  // computers before every domain: under the root
     for (std::string& entry : working) {
@@ -272,13 +209,10 @@ void CUserInfoDlg::FillFromCache() {
     LoadAddressBookCells(Profile(reads), *grid_);
   }
   ++fills_;
-
-  animation_->Stop();
-  QApplication::restoreOverrideCursor();
 }
 
 void CUserInfoDlg::OnOk() {
-  if (waiting_) return;
+  if (isRefreshing()) return;
   // Clicking OK takes the focus from an open edit, which stores it; OK pressed
   // in another way must not lose what was typed either.
   grid_->EndOpenEdit();

@@ -22,25 +22,21 @@
 // user may try again or cancel.
 
 #include <QString>
-#include <memory>
 
+#include "directory/qt/NetworkListDlg.h"
 #include "settings/Profile.h"
-#include "ui/ResizableDlg.h"
-
-class QPushButton;
 
 namespace vantrel {
 
 class CUserInfoGrid;
 class IMessageBox;
 class NetworkRefresh;
-class SearchAnimation;
 
 namespace ui {
 class TextCodec;
 }
 
-class CUserInfoDlg : public ui::CResizableDlg {
+class CUserInfoDlg : public CNetworkListDlg {
   Q_OBJECT
 
  public:
@@ -60,9 +56,6 @@ class CUserInfoDlg : public ui::CResizableDlg {
   ~CUserInfoDlg() override;
 
   CUserInfoGrid* grid() const { return grid_; }
-  const SearchAnimation& animation() const { return *animation_; }
-  // Whether the dialog waits for an enumeration.
-  bool isRefreshing() const { return waiting_; }
   // How many times the grid has been filled.
   int fillCount() const { return fills_; }
 
@@ -72,26 +65,17 @@ class CUserInfoDlg : public ui::CResizableDlg {
   void Fill();
 
  protected:
-  void showEvent(QShowEvent* event) override;
   void RepositionControls(int dx, int dy) override;
+  void FillList() override;
+  void BeforeRefresh() override;
 
  private:
-  void OnRefresh();
   void OnOk();
-  void OnRefreshFinished();
-  void StartRefresh();
-  void FillFromCache();
-  void SetBusy(bool busy);
 
-  NetworkRefresh& refresh_;
   Profile profile_;
   const ui::TextCodec* codec_;
   IMessageBox* messageBox_;
   CUserInfoGrid* grid_ = nullptr;
-  std::unique_ptr<SearchAnimation> animation_;
-  bool firstShow_ = true;
-  bool refreshPosted_ = false;
-  bool waiting_ = false;
   int fills_ = 0;
 };
 

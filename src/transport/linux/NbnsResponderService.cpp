@@ -2,10 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -27,19 +24,12 @@ int64_t NowMs() {
 }  // namespace
 
 const char* ResponderStateText(ResponderState state) {
-  switch (state) {
-    case ResponderState::kStopped:
-      return "stopped";
-    case ResponderState::kRunning:
-      return "running";
-    case ResponderState::kPortHeld:
-      return "the name service port is held by another program";
-    case ResponderState::kNoPermission:
-      return "no permission to bind the name service port";
-    case ResponderState::kFailed:
-      return "the name service socket could not be opened";
-  }
-  return "?";
+  static constexpr ServiceStateTexts kTexts = {
+      "the name service port is held by another program",
+      "no permission to bind the name service port",
+      "the name service socket could not be opened",
+  };
+  return ServiceStateText(state, kTexts);
 }
 
 NbnsResponderService::NbnsResponderService(Identity identity, INetwork& network)
@@ -48,55 +38,18 @@ NbnsResponderService::NbnsResponderService(Identity identity, INetwork& network)
 NbnsResponderService::~NbnsResponderService() { Stop(); }
 
 ResponderState NbnsResponderService::Start(uint16_t port, Ipv4Address bindAddress) {
-  if (state_ == ResponderState::kRunning) return state_;
+  if (socket_.State() == ResponderState::kRunning) return ResponderState::kRunning;
   {
     std::lock_guard lock(mutex_);
     responder_.SetInterfaces(
         SelectInterfaces(network_.Interfaces(), responder_.identity().interfaces));
   }
   lastRefreshMs_ = NowMs();
-
-  int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) return state_ = ResponderState::kFailed;
-  int on = 1;
-  ::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(port);
-  sa.sin_addr.s_addr = htonl(bindAddress.value);
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-    int err = errno;
-    ::close(fd);
-    if (err == EADDRINUSE) return state_ = ResponderState::kPortHeld;
-    if (err == EACCES || err == EPERM) return state_ = ResponderState::kNoPermission;
-    return state_ = ResponderState::kFailed;
-  }
-  socklen_t len = sizeof sa;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-  int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (wake < 0) {
-    ::close(fd);
-    return state_ = ResponderState::kFailed;
-  }
-  fd_ = fd;
-  wakeFd_ = wake;
-  port_ = ntohs(sa.sin_port);
-  state_ = ResponderState::kRunning;
-  thread_ = std::thread([this] { Run(); });
-  return state_;
+  return socket_.Start({.type = SOCK_DGRAM, .optionLevel = IPPROTO_IP, .optionName = IP_PKTINFO},
+                       port, bindAddress, [this] { Run(); });
 }
 
-void NbnsResponderService::Stop() {
-  if (thread_.joinable()) {
-    uint64_t one = 1;
-    [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
-    thread_.join();
-  }
-  if (fd_ >= 0) ::close(fd_);
-  if (wakeFd_ >= 0) ::close(wakeFd_);
-  fd_ = wakeFd_ = -1;
-  if (state_ == ResponderState::kRunning) state_ = ResponderState::kStopped;
-}
+void NbnsResponderService::Stop() { socket_.Stop(); }
 
 ResponderCounters NbnsResponderService::Counters() const {
   std::lock_guard lock(mutex_);
@@ -106,14 +59,12 @@ ResponderCounters NbnsResponderService::Counters() const {
 void NbnsResponderService::Run() {
   uint8_t buffer[kMaxPacket];
   alignas(cmsghdr) uint8_t control[CMSG_SPACE(sizeof(in_pktinfo))];
+  const int fd = socket_.Fd();
   for (;;) {
-    pollfd p[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-    int r = ::poll(p, 2, -1);
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    if (p[1].revents != 0) break;
+    pollfd p[2] = {{}, {fd, POLLIN, 0}};
+    ServiceSocket::Wait wait = socket_.Poll(p, -1);
+    if (wait == ServiceSocket::Wait::kStop) break;
+    if (wait == ServiceSocket::Wait::kInterrupted) continue;
     // Drain what waits.
     for (;;) {
       sockaddr_in from{};
@@ -125,7 +76,7 @@ void NbnsResponderService::Run() {
       msg.msg_iovlen = 1;
       msg.msg_control = control;
       msg.msg_controllen = sizeof control;
-      ssize_t n = ::recvmsg(fd_, &msg, MSG_DONTWAIT);
+      ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
       if (n < 0) {
         if (errno == EINTR) continue;
         break;  // EAGAIN: drained
@@ -168,7 +119,7 @@ void NbnsResponderService::HandleOne(const uint8_t* data, size_t size,
   to.sin_addr.s_addr = htonl(action.to.address.value);
   // A lost answer is like a lost query: the asker asks again.
   [[maybe_unused]] ssize_t sent =
-      ::sendto(fd_, action.reply.data(), action.reply.size(), MSG_DONTWAIT,
+      ::sendto(socket_.Fd(), action.reply.data(), action.reply.size(), MSG_DONTWAIT,
                reinterpret_cast<sockaddr*>(&to), sizeof to);
 }
 

@@ -7,27 +7,21 @@
 // nmbd answers for this host then) or the program may not bind it, there is no responder;
 // that is a state, not an error.
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "platform/Network.h"
 #include "transport/Identity.h"
 #include "transport/NameResponder.h"
+#include "transport/linux/ServiceSocket.h"
 
 namespace vantrel::linux {
 
 inline constexpr uint16_t kNameServicePort = 137;
 
-enum class ResponderState {
-  kStopped,
-  kRunning,
-  kPortHeld,      // another process holds the port (e.g. nmbd)
-  kNoPermission,  // a privileged port without the privilege
-  kFailed,        // no socket, or another bind error
-};
+// kPortHeld: another process holds the port (e.g. nmbd).
+using ResponderState = ServiceState;
 
 const char* ResponderStateText(ResponderState state);
 
@@ -46,8 +40,8 @@ class NbnsResponderService {
   // Stops the thread and closes the socket; safe to call twice.
   void Stop();
 
-  ResponderState State() const { return state_; }
-  uint16_t Port() const { return port_; }
+  ResponderState State() const { return socket_.State(); }
+  uint16_t Port() const { return socket_.Port(); }
   ResponderCounters Counters() const;
 
  private:
@@ -57,12 +51,8 @@ class NbnsResponderService {
   INetwork& network_;
   mutable std::mutex mutex_;  // guards responder_
   NameResponder responder_;
-  int fd_ = -1;
-  int wakeFd_ = -1;
-  uint16_t port_ = 0;
-  std::atomic<ResponderState> state_{ResponderState::kStopped};
-  std::thread thread_;
   int64_t lastRefreshMs_ = 0;
+  ServiceSocket socket_;  // last: its thread stops before the members it uses go
 };
 
 }  // namespace vantrel::linux

@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -49,19 +48,12 @@ bool Flush(Peer& peer) {
 }  // namespace
 
 const char* ListenerStateText(ListenerState state) {
-  switch (state) {
-    case ListenerState::kStopped:
-      return "stopped";
-    case ListenerState::kRunning:
-      return "running";
-    case ListenerState::kPortHeld:
-      return "the session service port is held by another program";
-    case ListenerState::kNoPermission:
-      return "no permission to bind the session service port";
-    case ListenerState::kFailed:
-      return "the session service socket could not be opened";
-  }
-  return "?";
+  static constexpr ServiceStateTexts kTexts = {
+      "the session service port is held by another program",
+      "no permission to bind the session service port",
+      "the session service socket could not be opened",
+  };
+  return ServiceStateText(state, kTexts);
 }
 
 SessionListener::SessionListener(MessageSessionConfig config, SessionLimits limits, Deliver deliver)
@@ -70,54 +62,14 @@ SessionListener::SessionListener(MessageSessionConfig config, SessionLimits limi
 SessionListener::~SessionListener() { Stop(); }
 
 ListenerState SessionListener::Start(uint16_t port, Ipv4Address bindAddress) {
-  if (state_ == ListenerState::kRunning) return state_;
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) return state_ = ListenerState::kFailed;
-  int on = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(port);
-  sa.sin_addr.s_addr = htonl(bindAddress.value);
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-    int err = errno;
-    ::close(fd);
-    if (err == EADDRINUSE) return state_ = ListenerState::kPortHeld;
-    if (err == EACCES || err == EPERM) return state_ = ListenerState::kNoPermission;
-    return state_ = ListenerState::kFailed;
-  }
-  if (::listen(fd, 64) != 0) {
-    int err = errno;
-    ::close(fd);
-    // Another socket may have started listening between bind and listen.
-    return state_ = err == EADDRINUSE ? ListenerState::kPortHeld : ListenerState::kFailed;
-  }
-  socklen_t len = sizeof sa;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-  int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (wake < 0) {
-    ::close(fd);
-    return state_ = ListenerState::kFailed;
-  }
-  fd_ = fd;
-  wakeFd_ = wake;
-  port_ = ntohs(sa.sin_port);
-  state_ = ListenerState::kRunning;
-  thread_ = std::thread([this] { Run(); });
-  return state_;
+  return socket_.Start({.type = SOCK_STREAM,
+                        .optionLevel = SOL_SOCKET,
+                        .optionName = SO_REUSEADDR,
+                        .listenBacklog = 64},
+                       port, bindAddress, [this] { Run(); });
 }
 
-void SessionListener::Stop() {
-  if (thread_.joinable()) {
-    uint64_t one = 1;
-    [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
-    thread_.join();
-  }
-  if (fd_ >= 0) ::close(fd_);
-  if (wakeFd_ >= 0) ::close(wakeFd_);
-  fd_ = wakeFd_ = -1;
-  if (state_ == ListenerState::kRunning) state_ = ListenerState::kStopped;
-}
+void SessionListener::Stop() { socket_.Stop(); }
 
 SessionCounters SessionListener::Counters() const {
   std::lock_guard lock(mutex_);
@@ -161,20 +113,17 @@ void SessionListener::Run() {
 
     fds.clear();
     ids.clear();
-    fds.push_back({wakeFd_, POLLIN, 0});
-    fds.push_back({acceptPaused ? -1 : fd_, POLLIN, 0});
+    fds.push_back({});  // the wake-up descriptor, filled in by Poll
+    fds.push_back({acceptPaused ? -1 : socket_.Fd(), POLLIN, 0});
     for (auto& [id, peer] : peers) {
       short events = POLLIN;
       if (!peer.out.empty()) events |= POLLOUT;
       fds.push_back({peer.fd, events, 0});
       ids.push_back(id);
     }
-    int r = ::poll(fds.data(), fds.size(), timeoutMs);
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    if (fds[0].revents != 0) break;
+    ServiceSocket::Wait wait = socket_.Poll(fds, timeoutMs);
+    if (wait == ServiceSocket::Wait::kStop) break;
+    if (wait == ServiceSocket::Wait::kInterrupted) continue;
     now = SessionClock::now();
 
     // New connections.
@@ -182,7 +131,7 @@ void SessionListener::Run() {
       for (int i = 0; i < kAcceptsPerRound; ++i) {
         sockaddr_in from{};
         socklen_t fromLen = sizeof from;
-        int c = ::accept4(fd_, reinterpret_cast<sockaddr*>(&from), &fromLen,
+        int c = ::accept4(socket_.Fd(), reinterpret_cast<sockaddr*>(&from), &fromLen,
                           SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (c < 0) {
           if (errno == EINTR) continue;

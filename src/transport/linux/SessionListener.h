@@ -14,25 +14,19 @@
 // connections of its previous run are in TIME_WAIT. SO_REUSEPORT, which would
 // share the port, is never set.
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include "platform/Ipv4Address.h"
 #include "transport/MessageSession.h"
+#include "transport/linux/ServiceSocket.h"
 
 namespace vantrel::linux {
 
-enum class ListenerState {
-  kStopped,
-  kRunning,
-  kPortHeld,      // another process listens on the port (e.g. smbd)
-  kNoPermission,  // a privileged port without the privilege
-  kFailed,        // no socket, or another bind error
-};
+// kPortHeld: another process listens on the port (e.g. smbd).
+using ListenerState = ServiceState;
 
 const char* ListenerStateText(ListenerState state);
 
@@ -52,8 +46,8 @@ class SessionListener {
   // Stops the thread and closes every socket; safe to call twice.
   void Stop();
 
-  ListenerState State() const { return state_; }
-  uint16_t Port() const { return port_; }
+  ListenerState State() const { return socket_.State(); }
+  uint16_t Port() const { return socket_.Port(); }
   SessionCounters Counters() const;
   size_t OpenConnections() const;
 
@@ -63,11 +57,7 @@ class SessionListener {
   Deliver deliver_;
   mutable std::mutex mutex_;  // guards table_ (read by Counters from other threads)
   MessageSessionTable table_;
-  int fd_ = -1;
-  int wakeFd_ = -1;
-  uint16_t port_ = 0;
-  std::atomic<ListenerState> state_{ListenerState::kStopped};
-  std::thread thread_;
+  ServiceSocket socket_;  // last: its thread stops before the members it uses go
 };
 
 }  // namespace vantrel::linux

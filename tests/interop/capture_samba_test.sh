@@ -106,8 +106,7 @@ send(IP(src=sys.argv[2], dst=sys.argv[3]) / UDP(sport=138, dport=138) / Raw(load
      iface="eth0")
 PYSEND
 sleep 2
-kill -INT "$TSHARK" 2>/dev/null || true
-wait_exit "$TSHARK" 10
+stop_capture "$TSHARK"
 grep -qa 'by datagram' "$WORK/cap.pcap" || fail "the datagram did not reach ALICE's UDP 138"
 echo store >&3
 wait_for_line "$WORK/alice.out" '^store: total=' 10

@@ -103,6 +103,16 @@ wait_exit() {
   { wait "$pid"; } 2>/dev/null || EXIT_STATUS=$?
 }
 
+# Stops a capture that tshark writes to a file and waits for it to end. The kernel hands captured
+# packets to the capture in blocks, at the latest after its read timeout (250 ms); an interrupt
+# before that loses the last block, so the packets of the last exchange would be missing.
+stop_capture() {
+  local pid="$1"
+  sleep 1
+  kill -INT "$pid" 2>/dev/null || true
+  wait_exit "$pid" 20
+}
+
 # Waits until a file holds a line that is exactly the given text, at most $3 seconds.
 wait_for_exact() {
   local file="$1" text="$2" seconds="${3:-10}" n=0

@@ -92,8 +92,7 @@ wait_exit "$DRIVER" 20
 pass "the receive window shows all three after restarts; Exit keeps them"
 
 # 6. The three answers on the wire, as tshark decodes them.
-kill -INT "$TSHARK_PID"
-wait_exit "$TSHARK_PID" 20
+stop_capture "$TSHARK_PID"
 tshark -r "$WORK/cap.pcap" -Y "ip.src == $A && ip.dst == $B" -T fields -E separator='|' \
   -e nbdgm.type -e nbdgm.source_name -e nbdgm.destination_name -e smb.trans_name -e data.data \
   2>/dev/null >"$WORK/answers"

@@ -102,8 +102,7 @@ sleep 0.5  # the capture filter is in place shortly after the message
 printf 'send nosuchpc\tlost\n' >&3
 after_send 3 >"$WORK/send3"
 sleep 0.5  # a datagram sent at the end of the send would be in the capture by now
-kill -INT "$TSHARK_PID"
-wait_exit "$TSHARK_PID" 20
+stop_capture "$TSHARK_PID"
 want=$(printf '%s\n' 'typed: NOSUCHPC' 'box: Sorry, can'"'"'t find name "NOSUCHPC" in network.' \
   'box: Sorry, send failed.' 'sent: visible=0')
 [ "$(grep -E '^(typed|box|sent): ' "$WORK/send3")" = "$want" ] \

@@ -75,8 +75,7 @@ pass "the store keeps within its limits: $last"
 
 # What went out: answers (Messenger datagrams from ALICE) and name queries.
 sleep 2  # answers still queued go out
-kill -INT "$TSHARK_PID"
-wait_exit "$TSHARK_PID" 20
+stop_capture "$TSHARK_PID"
 tshark -r "$WORK/cap.pcap" -Y 'udp.dstport == 138 && smb.trans_name contains "MESSNGR"' \
   -T fields -e nbdgm.destination_name 2>/dev/null >"$WORK/answers"
 tshark -r "$WORK/cap.pcap" -Y 'nbns.flags.response == 0 && nbns.flags.opcode == 0' \

@@ -181,8 +181,7 @@ while :; do
   sleep 0.25
 done
 # SAMBA's datagram went before CAROL's, so it is in the capture by now.
-kill -INT "$TSHARK_PID"
-wait_exit "$TSHARK_PID" 20
+stop_capture "$TSHARK_PID"
 tshark -r "$WORK/samba.pcap" -T fields -E separator='|' -e ip.dst -e smb.trans_name -e data.data \
   2>/dev/null >"$WORK/samba.fields"
 grep -Fxq "$S|\\MAILSLOT\\MESSNGR|$(hex_of BOB)00$(hex_of SAMBA)00$(hex_of "$TEXT")" \

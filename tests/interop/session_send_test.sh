@@ -198,8 +198,7 @@ wait_record 'ALICEPC\|CAROL\|single block' >/dev/null
 pass "a single-block SEND_MESSAGE after NEGOTIATE (core dialect chosen) is stored"
 
 # 5. tshark decodes our answers.
-kill -INT "$TSHARK_PID"
-wait_exit "$TSHARK_PID" 20
+stop_capture "$TSHARK_PID"
 tshark -r "$WORK/cap.pcap" -Y "nbss.type == 0x81" -T fields -e nbss.called_name 2>/dev/null |
   sort -u >"$WORK/called"
 grep -qx 'CAROL<03>' "$WORK/called" || fail "called names: $(cat "$WORK/called")"

@@ -162,8 +162,7 @@ until command_until "visible" '^visible: ' | grep -Fxq 'visible: 1'; do
   sleep 0.2
 done
 sleep 3  # the answer goes out from the send queue after a name check
-kill -INT "$TSHARK_PID"
-wait_exit "$TSHARK_PID" 20
+stop_capture "$TSHARK_PID"
 tshark -r "$WORK/cap.pcap" -Y "ip.src == $A" -T fields -E separator='|' \
   -e nbdgm.source_name -e nbdgm.destination_name -e smb.trans_name -e data.data \
   2>/dev/null | grep -F '|\MAILSLOT\MESSNGR|' >"$WORK/answers" || true

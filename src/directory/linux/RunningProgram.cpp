@@ -1,4 +1,5 @@
 #include "directory/linux/RunningProgram.h"
+#include "platform/UniqueFd.h"
 
 #include <sys/stat.h>
 
@@ -54,20 +55,6 @@ int Remaining(Clock::time_point deadline) {
   return left <= 0 ? 0 : static_cast<int>(left);
 }
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 bool WaitFor(int fd, short events, Clock::time_point deadline) {
   for (;;) {
     pollfd p{fd, events, 0};
@@ -117,7 +104,7 @@ std::optional<NetworkNameList> AskRunningProgramForList(const std::string& socke
   if (socketPath.empty() || socketPath.size() >= sizeof(addr.sun_path)) return std::nullopt;
   std::memcpy(addr.sun_path, socketPath.data(), socketPath.size());
 
-  Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (fd.get() < 0) return std::nullopt;
   if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0) {
     if (errno != EINPROGRESS && errno != EAGAIN) return std::nullopt;

@@ -1,4 +1,5 @@
 #include "platform/linux/LinuxNetwork.h"
+#include "platform/UniqueFd.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -36,26 +37,6 @@ Ipv4Address AddressOf(const sockaddr* sa) {
   std::memcpy(&in, sa, sizeof in);
   return Ipv4Address(ntohl(in.sin_addr.s_addr));
 }
-
-// Closes a descriptor when it goes out of scope.
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
 
 class LinuxUdpSocket : public IUdpSocket {
  public:
@@ -204,7 +185,7 @@ std::vector<NetworkInterface> LinuxNetwork::Interfaces() {
 
 UdpBindResult LinuxNetwork::BindUdp(const SocketAddress& local, const UdpOptions& options) {
   UdpBindResult result;
-  Fd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
   if (fd.get() < 0) {
     result.systemError = errno;
     result.failure = BindFailure::Other;
@@ -239,7 +220,7 @@ UdpBindResult LinuxNetwork::BindUdp(const SocketAddress& local, const UdpOptions
 
 TcpConnectResult LinuxNetwork::TcpConnect(const SocketAddress& to,
                                           std::chrono::milliseconds timeout) {
-  Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
   if (fd.get() < 0) return TcpConnectResult::Other;
   sockaddr_in sa = ToSockaddr(to);
   int err = 0;

@@ -32,10 +32,12 @@
 
 #include "hook/linux/CaptureDir.h"
 #include "hook/linux/CaptureFormat.h"
+#include "platform/UniqueFd.h"
 
 namespace {
 
 using namespace vantrel::capture;
+using vantrel::UniqueFd;
 
 constexpr auto kLockWait = std::chrono::milliseconds(3000);
 constexpr auto kDeliveryTimeout = std::chrono::milliseconds(2000);
@@ -47,25 +49,6 @@ uint64_t g_installed = 0;  // the window it installed for
 struct State {
   uint64_t target = 0;
   uint32_t handle = 0;
-};
-
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
 };
 
 // The user's state folder, made when missing; only when it is a real folder
@@ -145,13 +128,13 @@ bool Uninstall(uint64_t window) {
 
 extern "C" int StartFunc(uint64_t window) {
   std::lock_guard guard(g_mutex);
-  Fd dir(OpenUserStateDir());
+  UniqueFd dir(OpenUserStateDir());
   if (dir.get() < 0) return 0;
-  Fd state(OpenFileIn(dir.get(), "state"));
+  UniqueFd state(OpenFileIn(dir.get(), "state"));
   if (state.get() < 0 || flock(state.get(), LOCK_EX) != 0) return 0;
 
   if (g_installFd >= 0) return 0;  // installed by this process
-  Fd installed(OpenFileIn(dir.get(), "installed"));
+  UniqueFd installed(OpenFileIn(dir.get(), "installed"));
   if (installed.get() < 0) return 0;
   if (flock(installed.get(), LOCK_EX | LOCK_NB) != 0) return 0;  // by another process
 
@@ -169,18 +152,18 @@ extern "C" int StartFunc(uint64_t window) {
 
 extern "C" int StopFunc(void) {
   std::lock_guard guard(g_mutex);
-  Fd dir(OpenUserStateDir());
+  UniqueFd dir(OpenUserStateDir());
   if (g_installFd < 0) {
     // Installed by no process of this user, or by another one, which only it
     // can undo.
     if (dir.get() < 0) return 1;
-    Fd installed(openat(dir.get(), "installed", O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd installed(openat(dir.get(), "installed", O_RDWR | O_NOFOLLOW | O_CLOEXEC));
     if (installed.get() < 0) return 1;
     return flock(installed.get(), LOCK_EX | LOCK_NB) == 0 ? 1 : 0;
   }
   if (!Uninstall(g_installed)) return 0;  // the handle stays; a later call tries again
   if (dir.get() >= 0) {
-    Fd state(OpenFileIn(dir.get(), "state"));
+    UniqueFd state(OpenFileIn(dir.get(), "state"));
     if (state.get() >= 0 && flock(state.get(), LOCK_EX) == 0) {
       State s = ReadState(state.get());
       s.handle = 0;
